@@ -1,0 +1,27 @@
+# Compiler settings every target of the project shares.
+add_library(project_options INTERFACE)
+
+target_compile_options(project_options INTERFACE
+  -Wall -Wextra
+  # The tone decision is specified operation by operation in double precision:
+  # no fused multiply-adds and no wider intermediates, so all builds agree.
+  -ffp-contract=off)
+if(NORVELLIX_WERROR)
+  target_compile_options(project_options INTERFACE -Werror)
+endif()
+
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "i686|i386")
+  # x87 keeps excess precision; SSE2 rounds every double operation as written.
+  target_compile_options(project_options INTERFACE -msse2 -mfpmath=sse)
+endif()
+
+if(WIN32)
+  # Deliverables must load in hosts that have no MinGW runtime DLLs.
+  target_link_options(project_options INTERFACE -static -static-libgcc -static-libstdc++)
+  target_compile_definitions(project_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+endif()
+
+if(NORVELLIX_SANITIZE)
+  target_compile_options(project_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+endif()

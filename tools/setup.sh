@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build and test the project.
+# Idempotent: every package is checked first; only missing ones are fetched.
+set -euo pipefail
+
+want=(
+  cmake g++ ninja-build libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libspandsp-dev pkg-config
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine64 wine32:i386 libwine-dev
+  xvfb xauth imagemagick x11-utils xdotool
+)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture (needed by wine32)"
+  as_root dpkg --add-architecture i386
+  need_update=1
+fi
+
+missing=()
+for p in "${want[@]}"; do
+  installed "$p" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: every package is already installed"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+as_root apt-get update -qq
+DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: done"

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine in the given prefix, creating the prefix on
+# first use.  Usage:
+#   wine-run.sh PREFIX ARCH program.exe [args...]   run a program
+#   wine-run.sh PREFIX ARCH --prepare               create the prefix only
+#   wine-run.sh PREFIX ARCH --shutdown              stop this prefix's wineserver
+# ARCH is win32 or win64.  Only this prefix's wineserver is ever touched.
+set -euo pipefail
+prefix=$1 arch=$2
+shift 2
+
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko installer is offered when a prefix is made.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+prepare() {
+  mkdir -p "$(dirname "$prefix")"
+  exec 9>"$prefix.lock"
+  flock 9
+  if [ ! -f "$prefix/system.reg" ]; then
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  flock -u 9
+}
+
+case "${1:-}" in
+  --prepare) prepare ;;
+  --shutdown) if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi ;;
+  "") echo "wine-run.sh: no program given" >&2; exit 2 ;;
+  *) prepare; exec wine "$@" ;;
+esac
