@@ -5,6 +5,9 @@
 #pragma once
 
 #include "crmcontrol/control_events.h"
+#include "crmcontrol/decoder_sink.h"
+#include "crmcontrol/line_decoder.h"
+#include "signalpath/tone.h"
 
 #include <array>
 #include <cstdint>
@@ -16,12 +19,9 @@ class HIDmodule;
 
 namespace crmcontrol {
 
-// LineIndex 1..8: lines 1-4 are positions 1-4 of Device1, 5-8 those of Device2.
-inline constexpr int kLineCount = 8;
-inline constexpr int kLinesPerDevice = 4;
 // Reports captured of every present device when a line triggers (224 ms of signal).
 inline constexpr int CaptureReportCount = 112;
-inline constexpr int kCaptureSamples = CaptureReportCount * 16;
+static_assert(kCaptureSamples == CaptureReportCount * 16);
 
 // One line's watch state and capture (every line has the same members).
 struct LineState {
@@ -79,11 +79,29 @@ private:
     void BuildStartCommand();
     void DrawStartCommandFiller();
     void WatchLines();
+    void ReadReport(int device);
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
     void TestLine(int lineIndex);
     void Capture();
     void RunDecoder(int lineIndex);
     void RaiseDisconnected();
+
+    // What the decoders see of the control when they raise a call.
+    class Sink final : public DecoderSink {
+    public:
+        explicit Sink(CrmControl& control) : control_(control) {}
+        std::string deviceSerialNumber(int device) override;
+        bool device2Seen() override;
+        std::string dateText() override;
+        std::string timeText() override;
+        void OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
+                        std::string& CallDate, std::string& CallTime,
+                        std::string& PhoneNumber) override;
+        void setLineStage(int lineIndex) override;
+
+    private:
+        CrmControl& control_;
+    };
     void CloseReadHandles();
 
     devicelink::HIDmodule& link_;
@@ -97,6 +115,10 @@ private:
     std::array<LineState, kLineCount> lines_{};
     bool captureRequested_ = false;
     std::int16_t captureSampleIndex_ = 0;
+    std::array<bool, 2> lostThisTick_{};
+    signalpath::ToneWorkspace tone_; // the mark test's tone window and bit string
+    LineDecoders decoders_;
+    Sink sink_{*this};
 };
 
 } // namespace crmcontrol
