@@ -5,7 +5,6 @@
 #include "signalpath/descramble.h"
 
 #include <benchmark/benchmark.h>
-
 #include <climits>
 
 namespace crmcontrol::testing {
@@ -20,8 +19,7 @@ Values around(const std::array<int, 16>& x) {
     return v;
 }
 
-const Values kMark =
-    around({0, 81, 95, 31, -59, -100, -59, 31, 95, 81, 0, -81, -95, -31, 59, 100});
+const Values kMark = around({0, 81, 95, 31, -59, -100, -59, 31, 95, 81, 0, -81, -95, -31, 59, 100});
 const Values kSpace =
     around({0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71});
 
