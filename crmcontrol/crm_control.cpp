@@ -14,7 +14,15 @@ namespace {
 
 // Source of the leading "0" characters of a short path serial.
 constexpr std::string_view kFillText = "00000000";
-constexpr const char* kNoDevice = "0";
+// The serial of no device.
+constexpr std::string_view kNoDevice = "0";
+void setNoDevice(std::string& serial) {
+    serial.assign(1, '0');
+}
+void setNoDevices(devicelink::HIDmodule& link) {
+    setNoDevice(link.DeviceSerialNumber_1);
+    setNoDevice(link.DeviceSerialNumber_2);
+}
 
 // The start command's fixed bytes: payload indexes 0..10 and 56..63.
 constexpr std::uint8_t kCommandHead[] = {25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
@@ -38,8 +46,7 @@ int meanOfSixteen(int sum) {
 
 CrmControl::CrmControl(devicelink::HIDmodule& link, ControlEvents& events, HostServices& host)
     : link_(link), events_(events), host_(host) {
-    link_.DeviceSerialNumber_1 = kNoDevice;
-    link_.DeviceSerialNumber_2 = kNoDevice;
+    setNoDevices(link_);
 }
 
 void CrmControl::G_Start() {
@@ -51,8 +58,7 @@ void CrmControl::G_Stop() {
 }
 
 void CrmControl::G_Reset() {
-    link_.DeviceSerialNumber_1 = kNoDevice;
-    link_.DeviceSerialNumber_2 = kNoDevice;
+    setNoDevices(link_);
     RaiseDisconnected();
     link_.DeviceDetected_1 = false;
     link_.DeviceDetected_2 = false;
@@ -85,8 +91,7 @@ void CrmControl::Timer1_Timer() {
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         sv_.TwoDeviceRescanDone = true;
         sv_.TwoDeviceMode = true;
     }
@@ -99,8 +104,7 @@ void CrmControl::Timer1_Timer() {
         CloseReadHandles();
         d.Device1Seen = false;
         d.Device2Seen = false;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         RaiseDisconnected();
         d.FindDevice1();
     }
@@ -110,8 +114,7 @@ void CrmControl::Timer1_Timer() {
         d.DevicePathName_1.clear();
         d.HIDHandle_1 = platform::kInvalidHandleValue;
         d.ReadHandle_1 = platform::kInvalidHandleValue;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
@@ -131,7 +134,7 @@ void CrmControl::Timer1_Timer() {
         d.DevicePathName_2.clear();
         d.HIDHandle_2 = platform::kInvalidHandleValue;
         d.ReadHandle_2 = platform::kInvalidHandleValue;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevice(d.DeviceSerialNumber_2);
         d.Device2Seen = false;
         d.FindDevice1();
         for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
@@ -165,8 +168,7 @@ void CrmControl::Timer1_Timer() {
         sv_.DeviceStarted = true;
     } else {
         sv_.CalibrationDone = false;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         d.MatchingDeviceCount = 0;
         d.FindDevice1();
         if (sv_.DeviceStarted) {
@@ -178,7 +180,7 @@ void CrmControl::Timer1_Timer() {
 
 std::string CrmControl::PathSerial(const std::string& path) {
     if (path.empty())
-        return kNoDevice;
+        return std::string(kNoDevice);
     std::size_t second = std::string::npos;
     std::size_t third = std::string::npos;
     int ampersands = 0;
@@ -194,7 +196,7 @@ std::string CrmControl::PathSerial(const std::string& path) {
     }
     // Not a path of these devices: no serial, so no device is named after it.
     if (third == std::string::npos)
-        return kNoDevice;
+        return std::string(kNoDevice);
     std::string serial = path.substr(second + 1, third - second - 1);
     if (serial.size() < kFillText.size())
         serial.insert(0, kFillText.substr(0, kFillText.size() - serial.size()));

@@ -2,6 +2,7 @@
 // sight, calibration, serials, losses, the two-device latch, reset, stop and start.
 #include "crmcontrol/tests/control_rig.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace crmcontrol::testing {
@@ -97,8 +98,8 @@ TEST_F(CrmControlTest, ZeroLevelRoundsHalvesToEven) {
         up[g] = g % 2 ? 126 : 125;   // 2,008 / 16 = 125.5
         down[g] = g % 2 ? 125 : 124; // 1,992 / 16 = 124.5
     }
-    d.lines->pattern(1, 0, 1L << 40, up);
-    d.lines->pattern(2, 0, 1L << 40, down);
+    d.lines->pattern(1, 0, LONG_MAX, up);
+    d.lines->pattern(2, 0, LONG_MAX, down);
     ASSERT_TRUE(startAndConnect(rig));
     EXPECT_EQ(rig.control->ZeroLevel(1), 126);
     EXPECT_EQ(rig.control->ZeroLevel(2), 124);
