@@ -128,6 +128,25 @@ TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
     EXPECT_EQ(rig.outputCount(a), after) << "no capture once the line is quiet";
 }
 
+// A device that falls silent during a series of captures costs one read time-out,
+// not one per captured report; the supervision then reports the loss once.
+TEST_F(LineWatchTest, ADeviceLostWhileCapturingCostsOneTimeOut) {
+    play(a, 1, kMark);
+    ASSERT_TRUE(until([&] { return line(1).LineStage; }));
+    play(a, 1, kSpace);
+    ASSERT_TRUE(until([&] { return line(1).CaptureTrigger; }));
+    const auto commands = rig.outputCount(a);
+    rig.bus.apply(a.id, platform::DeviceAction::GoSilent);
+    const auto before = rig.bus.now();
+    rig.runTicks(1);
+    EXPECT_EQ(rig.outputCount(a), commands + 1) << "the capture still runs";
+    EXPECT_FALSE(rig.link.DeviceDetected_1);
+    EXPECT_LT(rig.bus.now() - before, std::chrono::seconds(1));
+    rig.bus.apply(a.id, platform::DeviceAction::Resume);
+    rig.runTicks(5);
+    EXPECT_EQ(rig.events.count("OnDeviceDisconnected"), 1);
+}
+
 TEST_F(LineWatchTest, ARedrawnFillerGoesOutBeforeEachCapture) {
     const auto first = rig.bus.outputReports(a.id).back().bytes;
     play(a, 1, kMark);
