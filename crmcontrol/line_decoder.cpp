@@ -79,7 +79,12 @@ bool LineDecoder::searchFixedFrames(decoding::BitPasses& passes, DecoderSink& si
             const BitString& bits = passes.bitPass(pass, o);
             // A condition that would read past the end of the string is not met:
             // the position sets hold only whole matches.
+            // Both conditions need a mark run behind the first digit; most strings
+            // of a line without a frame have none, and need no further search.
             const PositionSet markRuns = bits.positionsOf(MarkRunPattern);
+            if (markRuns.firstIn(kSearchFirst + kSevenMarkRunAt, kSearchLast + kElevenMarkRunAt) ==
+                0)
+                continue;
             const PositionSet eleven =
                 bits.positionsOf(LeadingZeroDigitPattern) & markRuns.before(kElevenMarkRunAt);
             const PositionSet seven =

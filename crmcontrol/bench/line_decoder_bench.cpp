@@ -4,11 +4,15 @@
 // number is found.
 #include "crmcontrol/line_decoder.h"
 #include "signalpath/descramble.h"
+#include "standin/callerid_burst.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <vector>
+
+// The program's allocations so far (allocation_counter.cpp).
+long allocationCount();
 
 namespace {
 
@@ -55,10 +59,26 @@ std::vector<int> noise(unsigned seed) {
     return x;
 }
 
+// A multiple-data message with date, time and an 11-digit number, from just
+// before its first character, as a line carries it after the mark run.
+std::vector<int> burst() {
+    standin::BurstLayout layout;
+    layout.seizureBits = 0;
+    layout.markBits = 30;
+    const auto message = standin::buildMessage(standin::MessageFormat::MultipleData,
+                                               {"12250930", "05321234567", ""});
+    const standin::Signal signal = standin::modulate(standin::burstBits(message, layout));
+    std::vector<int> x(kCaptureSamples, 0);
+    for (int i = 0; i < kCaptureSamples && 187 + i < static_cast<int>(signal.size()); ++i)
+        x[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(187 + i)];
+    return x;
+}
+
 void runCapture(benchmark::State& state, const Capture& capture, int expectedCalls) {
     crmcontrol::LineDecoders decoders;
     CountingSink sink;
     Capture work = capture;
+    const long allocationsBefore = allocationCount();
     for (auto _ : state) {
         for (int k = 1; k <= kLineCount; ++k) {
             work[k - 1] = capture[k - 1]; // the decoder overwrites its capture
@@ -66,6 +86,8 @@ void runCapture(benchmark::State& state, const Capture& capture, int expectedCal
         }
     }
     const auto runs = static_cast<int>(state.iterations());
+    state.counters["allocations_per_capture"] =
+        static_cast<double>(allocationCount() - allocationsBefore) / static_cast<double>(runs);
     if (sink.calls != expectedCalls * runs)
         state.SkipWithError("the capture did not decode as intended");
 }
@@ -77,5 +99,24 @@ void BM_EightLinesNoFrame(benchmark::State& state) {
     runCapture(state, capture, 0);
 }
 BENCHMARK(BM_EightLinesNoFrame)->Unit(benchmark::kMicrosecond);
+
+// Line 1 carries the call, the other lines are idle (their gate fails at once).
+void BM_EightLinesNumberOnLine1(benchmark::State& state) {
+    Capture capture;
+    capture[0] = rawLine(1, burst());
+    for (int k = 2; k <= kLineCount; ++k)
+        capture[k - 1] = rawLine(k, std::vector<int>(kCaptureSamples, 0));
+    runCapture(state, capture, 1);
+}
+BENCHMARK(BM_EightLinesNumberOnLine1)->Unit(benchmark::kMicrosecond);
+
+// Every line carries the call, so every line's decoder finds it.
+void BM_EightLinesNumberOnEach(benchmark::State& state) {
+    Capture capture;
+    for (int k = 1; k <= kLineCount; ++k)
+        capture[k - 1] = rawLine(k, burst());
+    runCapture(state, capture, kLineCount);
+}
+BENCHMARK(BM_EightLinesNumberOnEach)->Unit(benchmark::kMicrosecond);
 
 } // namespace
