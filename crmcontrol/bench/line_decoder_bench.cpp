@@ -3,8 +3,7 @@
 // decoders of every line run every offset of both passes, and a capture whose
 // number is found.
 #include "crmcontrol/line_decoder.h"
-#include "signalpath/descramble.h"
-#include "standin/callerid_burst.h"
+#include "crmcontrol/tests/capture_fixture.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
@@ -38,15 +37,7 @@ using Capture = std::array<std::vector<int>, kLineCount>;
 
 // Raw bytes of line k as the device sends them for zero-centred values x.
 std::vector<int> rawLine(int lineIndex, const std::vector<int>& x) {
-    std::vector<int> raw(kCaptureSamples + 1);
-    const int position = crmcontrol::lineMember(lineIndex).position;
-    for (int i = 0; i < kCaptureSamples; ++i) {
-        int v = kZeroLevel + x[static_cast<std::size_t>(i)];
-        v = v < 0 ? 0 : (v > 255 ? 255 : v);
-        raw[static_cast<std::size_t>(i)] =
-            signalpath::scramble(position, static_cast<signalpath::SampleValue>(v));
-    }
-    return raw;
+    return crmcontrol::testing::rawCapture(x, lineIndex, kZeroLevel);
 }
 
 // Line noise loud enough for the gate, in which no frame stands.
@@ -62,16 +53,9 @@ std::vector<int> noise(unsigned seed) {
 // A multiple-data message with date, time and an 11-digit number, from just
 // before its first character, as a line carries it after the mark run.
 std::vector<int> burst() {
-    standin::BurstLayout layout;
-    layout.seizureBits = 0;
-    layout.markBits = 30;
-    const auto message = standin::buildMessage(standin::MessageFormat::MultipleData,
-                                               {"12250930", "05321234567", ""});
-    const standin::Signal signal = standin::modulate(standin::burstBits(message, layout));
-    std::vector<int> x(kCaptureSamples, 0);
-    for (int i = 0; i < kCaptureSamples && 187 + i < static_cast<int>(signal.size()); ++i)
-        x[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(187 + i)];
-    return x;
+    crmcontrol::testing::CaptureSpec spec;
+    spec.call = {"12250930", "05321234567", ""};
+    return crmcontrol::testing::captureValues(spec);
 }
 
 void runCapture(benchmark::State& state, const Capture& capture, int expectedCalls) {
