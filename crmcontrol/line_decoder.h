@@ -60,6 +60,8 @@ public:
     // above); each empties KeptNumber first. True when a number was raised.
     bool searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink);
     bool searchFixedFrames(decoding::BitPasses& passes, DecoderSink& sink);
+    // The counted-frame search and, when it raised nothing, the fixed-frame one.
+    bool searchFrames(decoding::BitPasses& passes, DecoderSink& sink);
 
     const LineMember& member() const { return member_; }
 
@@ -70,7 +72,6 @@ public:
 
 private:
     void decide(std::span<const int> samples);
-    void fixedFrameRun(std::span<const int> samples, DecoderSink& sink, bool gatePassed);
     void raise(DecoderSink& sink);
 
     LineMember member_;
