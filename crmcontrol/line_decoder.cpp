@@ -13,6 +13,8 @@ LineDecoder::LineDecoder(int lineIndex)
 void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel,
                                       DecoderSink& sink) {
     KeptNumber.clear();
+    if (CaptureBuffer.size() < kCaptureSamples)
+        return; // not a capture: nothing to decode
     decoding::RunningMeanGate gate;
     for (int i = 0; i < kCaptureSamples; ++i) {
         const auto raw = static_cast<signalpath::RawSample>(CaptureBuffer[i]);
@@ -29,8 +31,10 @@ void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLeve
 }
 
 void LineDecoder::FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink) {
-    const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
     KeptNumber.clear();
+    if (CaptureBuffer.size() < kCaptureSamples)
+        return;
+    const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
     if (!decoding::RunningMeanGate::passes(samples))
         return;
     decide(samples);

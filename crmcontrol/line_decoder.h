@@ -51,6 +51,7 @@ public:
     // One run after a capture: CaptureBuffer entries 0..1791 hold raw samples and
     // are overwritten with their zero-corrected values (up to the sample at which
     // the gate fails). Falls back on the fixed-frame decoder when nothing is raised.
+    // A buffer of fewer than 1,792 entries is left alone and raises nothing.
     void CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel, DecoderSink& sink);
 
     // The fixed-frame decoder by itself, over zero-corrected samples 0..1791.
