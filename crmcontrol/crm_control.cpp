@@ -83,9 +83,16 @@ void CrmControl::CloseReadHandles() {
 }
 
 void CrmControl::Timer1_Timer() {
-    auto& d = link_;
+    LatchTwoDevices();
+    FallBackToOneDevice();
+    SuperviseDevice1();
+    SuperviseDevice2();
+    SuperviseConnection();
+}
 
-    // 1. Two devices counted: rediscover both, and both go through first sight again.
+// Two devices counted: rediscover both, and both go through first sight again.
+void CrmControl::LatchTwoDevices() {
+    auto& d = link_;
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
         d.Device1Seen = false;
@@ -97,19 +104,24 @@ void CrmControl::Timer1_Timer() {
     }
     if (d.MatchingDeviceCount != 2 && sv_.TwoDeviceRescanDone)
         sv_.TwoDeviceRescanDone = false;
+}
 
-    // 2. Back to one device.
-    if (sv_.TwoDeviceMode && d.MatchingDeviceCount == 1) {
-        sv_.TwoDeviceMode = false;
-        CloseReadHandles();
-        d.Device1Seen = false;
-        d.Device2Seen = false;
-        setNoDevices(d);
-        RaiseDisconnected();
-        d.FindDevice1();
-    }
+void CrmControl::FallBackToOneDevice() {
+    auto& d = link_;
+    if (!sv_.TwoDeviceMode || d.MatchingDeviceCount != 1)
+        return;
+    sv_.TwoDeviceMode = false;
+    CloseReadHandles();
+    d.Device1Seen = false;
+    d.Device2Seen = false;
+    setNoDevices(d);
+    RaiseDisconnected();
+    d.FindDevice1();
+}
 
-    // 3. Device1: forgotten and searched for while it is not open.
+// Device1 is forgotten and searched for while it is not open.
+void CrmControl::SuperviseDevice1() {
+    auto& d = link_;
     if (!d.DeviceDetected_1) {
         d.DevicePathName_1.clear();
         d.HIDHandle_1 = platform::kInvalidHandleValue;
@@ -118,55 +130,39 @@ void CrmControl::Timer1_Timer() {
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
-    } else {
-        sv_.Device1WasDetected = true;
-        if (!d.Device1Seen)
-            d.ScanDevicePresence();
-        // In two-device mode Device1 waits until Device2 is open as well.
-        if (sv_.TwoDeviceMode && !d.DeviceDetected_2)
-            d.DeviceDetected_1 = false;
+        return;
     }
+    sv_.Device1WasDetected = true;
+    if (!d.Device1Seen)
+        d.ScanDevicePresence();
+    // In two-device mode Device1 waits until Device2 is open as well.
+    if (sv_.TwoDeviceMode && !d.DeviceDetected_2)
+        d.DeviceDetected_1 = false;
+}
 
-    // 4. Device2: its loss alone forgets it quietly.
+// The loss of Device2 alone forgets it quietly.
+void CrmControl::SuperviseDevice2() {
+    auto& d = link_;
     if (d.DeviceDetected_2) {
         sv_.Device2WasDetected = true;
-    } else if (sv_.Device2WasDetected) {
-        d.DevicePathName_2.clear();
-        d.HIDHandle_2 = platform::kInvalidHandleValue;
-        d.ReadHandle_2 = platform::kInvalidHandleValue;
-        setNoDevice(d.DeviceSerialNumber_2);
-        d.Device2Seen = false;
-        d.FindDevice1();
-        for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
-            zeroLevel_[k - 1] = 0;
-        sv_.Device2WasDetected = false;
+        return;
     }
+    if (!sv_.Device2WasDetected)
+        return;
+    d.DevicePathName_2.clear();
+    d.HIDHandle_2 = platform::kInvalidHandleValue;
+    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    setNoDevice(d.DeviceSerialNumber_2);
+    d.Device2Seen = false;
+    d.FindDevice1();
+    for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+        zeroLevel_[k - 1] = 0;
+    sv_.Device2WasDetected = false;
+}
 
-    // 5. Connection.
-    if (sv_.Device1WasDetected && d.Device1Seen) {
-        if (d.DeviceSerialNumber_1 != kNoDevice) {
-            if (!sv_.CalibrationDone) {
-                if (sv_.CalibrationDelayTicks > 9)
-                    CalibrateAndReportConnection();
-                ++sv_.CalibrationDelayTicks;
-                if (sv_.CalibrationDelayTicks > 10) {
-                    sv_.CalibrationDone = true;
-                    sv_.CalibrationDelayTicks = 0;
-                }
-            }
-            WatchLines();
-        } else {
-            d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
-            d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
-            BuildStartCommand();
-            if (d.DeviceSerialNumber_1 != kNoDevice)
-                d.WriteOutputReport1();
-            DrawStartCommandFiller();
-            if (d.DeviceSerialNumber_2 != kNoDevice)
-                d.WriteOutputReport2();
-        }
-        sv_.DeviceStarted = true;
-    } else {
+void CrmControl::SuperviseConnection() {
+    auto& d = link_;
+    if (!sv_.Device1WasDetected || !d.Device1Seen) {
         sv_.CalibrationDone = false;
         setNoDevices(d);
         d.MatchingDeviceCount = 0;
@@ -175,7 +171,39 @@ void CrmControl::Timer1_Timer() {
             RaiseDisconnected();
             sv_.DeviceStarted = false;
         }
+        return;
     }
+    if (d.DeviceSerialNumber_1 == kNoDevice) {
+        FirstSight();
+    } else {
+        // Calibration in the eleventh tick that finds the device known; the tick
+        // of first sight does not count.
+        if (!sv_.CalibrationDone) {
+            if (sv_.CalibrationDelayTicks > 9)
+                CalibrateAndReportConnection();
+            ++sv_.CalibrationDelayTicks;
+            if (sv_.CalibrationDelayTicks > 10) {
+                sv_.CalibrationDone = true;
+                sv_.CalibrationDelayTicks = 0;
+            }
+        }
+        WatchLines();
+    }
+    sv_.DeviceStarted = true;
+}
+
+// The serials from the paths and a start command to each device, with a filler
+// of its own.
+void CrmControl::FirstSight() {
+    auto& d = link_;
+    d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
+    BuildStartCommand();
+    if (d.DeviceSerialNumber_1 != kNoDevice)
+        d.WriteOutputReport1();
+    DrawStartCommandFiller();
+    if (d.DeviceSerialNumber_2 != kNoDevice)
+        d.WriteOutputReport2();
 }
 
 std::string CrmControl::PathSerial(const std::string& path) {

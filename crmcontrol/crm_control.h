@@ -25,13 +25,15 @@ static_assert(kCaptureSamples == CaptureReportCount * 16);
 
 // One line's watch state and capture (every line has the same members).
 struct LineState {
-    std::array<int, 17>
-        DetectionBuffer{}; // zero-corrected samples of the latest report, x(16) = x(15)
+    // Zero-corrected samples of the latest report; x(16) repeats x(15).
+    signalpath::DetectionBuffer DetectionBuffer{};
     int LineActivity = 0;
     bool LineStage = false;
     bool MarkDetected = false;
     bool CaptureTrigger = false;
-    std::array<int, kCaptureSamples + 1> CaptureBuffer{}; // raw bytes of the last capture
+    // The raw bytes of the last capture, which the line's decoder overwrites with
+    // their zero-corrected values; entry 1792 is never used.
+    std::array<int, kCaptureSamples + 1> CaptureBuffer{};
 };
 
 // The supervision flags of one control instance.
@@ -75,6 +77,15 @@ public:
     int ActivityThreshold() const { return activityThreshold_; }
 
 private:
+    // The supervision steps of a tick, in their order.
+    void LatchTwoDevices();
+    void FallBackToOneDevice();
+    void SuperviseDevice1();
+    void SuperviseDevice2();
+    void SuperviseConnection();
+    void FirstSight();
+    void CloseReadHandles();
+
     void CalibrateAndReportConnection();
     void BuildStartCommand();
     void DrawStartCommandFiller();
@@ -102,7 +113,6 @@ private:
     private:
         CrmControl& control_;
     };
-    void CloseReadHandles();
 
     devicelink::HIDmodule& link_;
     ControlEvents& events_;
