@@ -83,6 +83,13 @@ void CrmControl::CloseReadHandles() {
 }
 
 void CrmControl::Timer1_Timer() {
+    if (inTick_)
+        return;
+    struct TickScope {
+        bool& flag;
+        explicit TickScope(bool& f) : flag(f) { flag = true; }
+        ~TickScope() { flag = false; }
+    } scope(inTick_);
     LatchTwoDevices();
     FallBackToOneDevice();
     SuperviseDevice1();

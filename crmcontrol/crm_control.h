@@ -60,7 +60,9 @@ public:
     bool timerEnabled() const { return timerEnabled_; } // Timer1.Enabled
 
     // One tick: supervision, line watch, capture, decoders. Runs whether or not
-    // the timer is enabled; the shell calls it only while it is.
+    // the timer is enabled; the shell calls it only while it is. Ticks never
+    // overlap: a tick that an event handler's message loop starts inside another
+    // does nothing.
     void Timer1_Timer();
 
     // Timer off, then the four read and write handles closed; raises nothing.
@@ -119,6 +121,7 @@ private:
     HostServices& host_;
 
     bool timerEnabled_ = false;
+    bool inTick_ = false;
     int activityThreshold_ = 100;
     SupervisionState sv_;
     std::array<int, kLineCount> zeroLevel_{};

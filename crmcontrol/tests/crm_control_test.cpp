@@ -133,6 +133,23 @@ TEST_F(CrmControlTest, AHandlerThatAssignsTheSerialChangesTheControlsSerial) {
     EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
 }
 
+// A host whose handler runs a message loop lets the timer fire inside the tick.
+TEST_F(CrmControlTest, ATickInsideAnEventHandlerDoesNothing) {
+    rig.addDevice("1a2b3c4d");
+    int nested = 0;
+    rig.events.onConnection = [&](std::string&, std::string&) {
+        const auto before = rig.control->supervision().CalibrationDelayTicks;
+        rig.control->Timer1_Timer();
+        rig.control->Timer1_Timer();
+        EXPECT_EQ(rig.control->supervision().CalibrationDelayTicks, before);
+        ++nested;
+    };
+    ASSERT_TRUE(startAndConnect(rig));
+    rig.runTicks(30);
+    EXPECT_EQ(nested, 1);
+    EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
+}
+
 TEST_F(CrmControlTest, UnpluggingDevice1AfterTheConnectionDisconnectsOnce) {
     const auto d = rig.addDevice("1a2b3c4d");
     ASSERT_TRUE(startAndConnect(rig));
