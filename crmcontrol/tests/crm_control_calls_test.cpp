@@ -118,5 +118,23 @@ TEST_F(CallsTest, ACallTwoSecondsAfterPlugInIsRaised) {
     EXPECT_EQ(rig.events.count("OnCallerID"), 1);
 }
 
+// The example scenario that runs on the virtual clock, as NORVELLIX_SIMULATOR
+// would load it.
+TEST_F(CallsTest, TheFastScenarioFileRaisesItsCalls) {
+    std::string error;
+    ASSERT_TRUE(standin::installScenarioFile(
+        rig.bus, std::string(NORVELLIX_SCENARIOS_DIR) + "/fast-two-calls.scn", error))
+        << error;
+    rig.control->G_Start();
+    ASSERT_TRUE(untilCalls(2));
+    rig.runTicks(500);
+    EXPECT_EQ(rig.events.records.size(), 3u);
+    EXPECT_EQ(rig.events.of("OnDeviceConnection").at(0).args, (Args{"0c0ffee0", "0"}));
+    const auto calls = rig.events.of("OnCallerID");
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].args, (Args{"0c0ffee0", "1", "10.12.2026", "09:30:15", "05321234567"}));
+    EXPECT_EQ(calls[1].args, (Args{"0c0ffee0", "3", "10.12.2026", "09:30:15", "5551234"}));
+}
+
 } // namespace
 } // namespace crmcontrol::testing
