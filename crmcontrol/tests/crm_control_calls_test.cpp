@@ -30,15 +30,8 @@ std::string withDigit(const char* prefix, int k, const char* suffix) {
     return s;
 }
 
-class CallsTest : public ::testing::Test {
+class CallsTest : public RigTest {
 protected:
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-        EXPECT_EQ(audit.openDeviceHandles(), 0) << audit.describe();
-    }
-
     // Devices named by their instance ids, every line at level 128 with noise.
     void install(const std::vector<std::string>& instances, const std::vector<PlannedCall>& calls) {
         standin::Scenario s;
@@ -64,8 +57,6 @@ protected:
     bool untilCalls(int n, int limit = 6000) {
         return rig.tickUntil([&] { return rig.events.count("OnCallerID") >= n; }, limit);
     }
-
-    ControlRig rig;
 };
 
 TEST_F(CallsTest, ACallOnEachLineOfTwoDevicesIsRaisedOnceWithItsSerialAndLine) {

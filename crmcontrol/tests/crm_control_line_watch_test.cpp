@@ -26,18 +26,12 @@ const Values kSpace =
     around(kLevel, {0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71});
 const Values kQuiet = around(kLevel, {});
 
-class LineWatchTest : public ::testing::Test {
+class LineWatchTest : public RigTest {
 protected:
     void SetUp() override {
         a = rig.addDevice("aaaa0001");
         ASSERT_TRUE(startAndConnect(rig));
     }
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-    }
-
     // From the next report on, line `position` of `d` gives these values.
     void play(const ControlRig::Device& d, int position, const Values& v) {
         d.lines->pattern(position, sampleAt(rig.bus.now()), LONG_MAX, v);
@@ -46,7 +40,6 @@ protected:
     bool until(const std::function<bool()>& done) { return rig.tickUntil(done, 40); }
     const LineState& line(int k) const { return rig.control->line(k); }
 
-    ControlRig rig;
     ControlRig::Device a;
 };
 
@@ -159,15 +152,7 @@ TEST_F(LineWatchTest, ARedrawnFillerGoesOutBeforeEachCapture) {
     EXPECT_FALSE(std::equal(first.begin() + 12, first.begin() + 57, capture.begin() + 12));
 }
 
-class TwoDeviceLineWatchTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-    }
-    ControlRig rig;
-};
+using TwoDeviceLineWatchTest = RigTest;
 
 TEST_F(TwoDeviceLineWatchTest, ATriggerOnLine6CapturesBothDevices) {
     const auto a = rig.addDevice("aaaa0001");

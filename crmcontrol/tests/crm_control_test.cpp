@@ -10,17 +10,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CrmControlTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-        EXPECT_EQ(audit.openDeviceHandles(), 0) << audit.describe();
-    }
-
-    ControlRig rig;
-};
+using CrmControlTest = RigTest;
 
 TEST(CrmControlPathSerial, TakesTheTextBetweenTheSecondAndThirdAmpersand) {
     struct Case {
