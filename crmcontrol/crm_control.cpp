@@ -244,6 +244,7 @@ void CrmControl::BuildStartCommand() {
         out[i] = kCommandHead[i];
     for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
         out[kTailFirst + i] = kCommandTail[i];
+    // The host's generator is seeded from the time of day by the host itself.
     DrawStartCommandFiller();
 }
 
