@@ -16,6 +16,10 @@ namespace {
 
 constexpr int kGroups = 16;
 constexpr const char* kNoDevice = "0";
+// Assigned as one character: GCC 12 warns falsely about copying the literal.
+void setNoDevice(std::string& serial) {
+    serial.assign(1, '0');
+}
 
 } // namespace
 
@@ -31,8 +35,8 @@ RecorderForm::RecorderForm(devicelink::HIDmodule& link, RecorderHost& host, Sign
 
 void RecorderForm::Form_Load() {
     view_.command1Caption = text::Command1Ready;
-    link_.DeviceSerialNumber_1 = kNoDevice;
-    link_.DeviceSerialNumber_2 = kNoDevice;
+    setNoDevice(link_.DeviceSerialNumber_1);
+    setNoDevice(link_.DeviceSerialNumber_2);
     activityThreshold_ = kActivityThreshold;
     timerEnabled_ = true;
 }
@@ -101,7 +105,7 @@ void RecorderForm::LatchTwoDevices() {
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
-        d.DeviceSerialNumber_1 = kNoDevice;
+        setNoDevice(d.DeviceSerialNumber_1);
         twoDeviceRescanDone_ = true;
         twoDeviceMode_ = true;
     }
@@ -132,7 +136,7 @@ void RecorderForm::SuperviseDevice1() {
     d.DevicePathName_1.clear();
     d.HIDHandle_1 = platform::kInvalidHandleValue;
     d.ReadHandle_1 = platform::kInvalidHandleValue;
-    d.DeviceSerialNumber_1 = kNoDevice;
+    setNoDevice(d.DeviceSerialNumber_1);
     d.Device1Seen = false;
     d.Device2Seen = false;
     d.FindDevice1();
@@ -186,7 +190,7 @@ void RecorderForm::NotConnected() {
     setAllLines(text::LineNoDevice, colour::Red);
     view_.connectionText = text::NotConnected;
     view_.connectionColour = colour::Black;
-    link_.DeviceSerialNumber_1 = kNoDevice;
+    setNoDevice(link_.DeviceSerialNumber_1);
     link_.MatchingDeviceCount = 0;
     link_.FindDevice1();
 }

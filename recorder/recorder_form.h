@@ -46,8 +46,8 @@ std::string ConnectedText(const std::string& serial);
 
 // What the window shows; every text is UTF-8.
 struct LineView {
-    std::string label;  // Label3..Label6
-    std::uint32_t lamp; // fill colour of Shape3..Shape6
+    std::string label;                  // Label3..Label6
+    std::uint32_t lamp = colour::Black; // fill colour of Shape3..Shape6
 };
 
 struct FormView {
