@@ -43,6 +43,7 @@ public:
             ::PostMessageA(hwnd_, message, static_cast<WPARAM>(wParam),
                            static_cast<LPARAM>(lParam));
     }
+    bool exists() const { return hwnd_ != nullptr; }
     void deliver(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
         proc_(message, wParam, lParam);
     }
@@ -68,7 +69,9 @@ WindowUiThread::WindowUiThread() {
             if (message == kServeCalls)
                 calls_.serve();
         });
-    calls_.setWake([window = callWindow_.get()] { window->post(kServeCalls, 0, 0); });
+    auto* window = static_cast<HiddenWindow*>(callWindow_.get());
+    windowsWork_ = window->exists();
+    calls_.setWake([window] { window->post(kServeCalls, 0, 0); });
 }
 
 WindowUiThread::~WindowUiThread() {

@@ -20,8 +20,12 @@ public:
 
     std::unique_ptr<NotificationWindow> createNotificationWindow(WindowProc proc) override;
     UiCallQueue& calls() override { return calls_; }
+    // False where the platform makes no window (Wine without a display): nothing
+    // posted to this thread's windows then arrives.
+    bool windowsWork() const { return windowsWork_; }
 
 private:
+    bool windowsWork_ = false;
     UiCallQueue calls_;
     std::unique_ptr<NotificationWindow> callWindow_;
 };
