@@ -331,6 +331,14 @@ void THidDevice::StopReadThread() {
     if (!ReadThread_)
         return;
     ReadThread_->terminate();
+    if (ReadThread_->delivering()) {
+        // Stopped from inside its own hand-over (a handler that clears itself or frees
+        // its device): the reader is released when this call returns, touches nothing
+        // but itself and the queue afterwards, and is joined then.
+        std::shared_ptr<THidDeviceReadThread> thread(std::move(ReadThread_));
+        calls_->afterCurrentCall([thread] { thread->waitFor(); });
+        return;
+    }
     ReadThread_->waitFor();
     ReadThread_.reset();
 }

@@ -9,7 +9,8 @@ namespace hidcontroller {
 
 using namespace platform;
 
-THidDeviceReadThread::THidDeviceReadThread(THidDevice& device) : Device_(device) {
+THidDeviceReadThread::THidDeviceReadThread(THidDevice& device)
+    : Device_(device), calls_(*device.calls()) {
     HidCaps caps;
     device.GetCapabilities(caps);
     ReportBuffer_.resize(caps.InputReportByteLength);
@@ -26,14 +27,14 @@ void THidDeviceReadThread::resume() {
     thread_ = std::thread([this] {
         ReadLoop();
         finished_ = true;
-        Device_.calls()->notify();
+        calls_.notify(); // the device may be gone by now: only the queue is touched
     });
 }
 
 void THidDeviceReadThread::waitFor() {
     if (!thread_.joinable())
         return;
-    Device_.calls()->serveUntil([this] { return finished_.load(); });
+    calls_.serveUntil([this] { return finished_.load(); });
     thread_.join();
 }
 
@@ -43,7 +44,11 @@ void THidDeviceReadThread::ReadCompletionRoutine(Dword, Dword, Overlapped*) {
 
 void THidDeviceReadThread::handOver(void (THidDeviceReadThread::*deliver)()) {
     // A closed queue (the user-interface thread is gone) drops the call.
-    (void)Device_.calls()->runAndWait([this, deliver] { (this->*deliver)(); });
+    (void)calls_.runAndWait([this, deliver] {
+        delivering_ = true;
+        (this->*deliver)();
+        delivering_ = false;
+    });
 }
 
 void THidDeviceReadThread::DeliverReport() {

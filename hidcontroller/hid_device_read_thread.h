@@ -13,6 +13,7 @@
 namespace hidcontroller {
 
 class THidDevice;
+class UiCallQueue;
 
 class THidDeviceReadThread {
 public:
@@ -31,6 +32,9 @@ public:
     // On the user-interface thread: waits for the thread to end, running the calls
     // handed over meanwhile, then joins it.
     void waitFor();
+    // True while one of this thread's hand-overs runs on the user-interface thread:
+    // a stop from inside it cannot wait there, as the reader waits for that very call.
+    bool delivering() const { return delivering_; }
 
     platform::Dword ReadError() const { return ReadError_; }
     std::size_t reportBufferSize() const { return ReportBuffer_.size(); }
@@ -45,6 +49,8 @@ private:
 
     platform::Dword ReadError_ = 0;
     THidDevice& Device_;
+    UiCallQueue& calls_;
+    bool delivering_ = false; // touched on the user-interface thread only
     platform::Dword ReadCount_ = 0;
     std::vector<std::uint8_t> ReportBuffer_;
     std::atomic<bool> terminated_{false};

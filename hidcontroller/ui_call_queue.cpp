@@ -11,6 +11,10 @@ UiCallQueue::UiCallQueue(std::thread::id uiThread) : uiThread_(uiThread) {}
 
 UiCallQueue::~UiCallQueue() {
     close();
+    // What still waited for its call to return goes now, while the queue is whole.
+    std::vector<std::function<void()>> actions;
+    actions.swap(afterCall_);
+    actions.clear();
 }
 
 void UiCallQueue::setWake(std::function<void()> wake) {
@@ -51,7 +55,19 @@ bool UiCallQueue::runOne(std::unique_lock<std::mutex>& lock) {
     lock.lock();
     pending->done = true;
     changed_.notify_all();
+    if (!afterCall_.empty()) {
+        std::vector<std::function<void()>> actions;
+        actions.swap(afterCall_);
+        lock.unlock();
+        for (auto& action : actions)
+            action();
+        lock.lock();
+    }
     return true;
+}
+
+void UiCallQueue::afterCurrentCall(std::function<void()> action) {
+    afterCall_.push_back(std::move(action));
 }
 
 void UiCallQueue::serve() {

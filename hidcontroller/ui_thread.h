@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace hidcontroller {
 
@@ -51,6 +52,10 @@ public:
     void serveUntil(const std::function<bool()>& finished);
     void notify();
 
+    // On the user-interface thread, inside a handed-over call: runs `action` once that
+    // call has returned and its reader is released.
+    void afterCurrentCall(std::function<void()> action);
+
     // Waits up to `limit` for a call to be queued; true when one is.
     bool waitForCall(std::chrono::milliseconds limit);
 
@@ -68,6 +73,7 @@ private:
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Pending>> queue_;
     std::function<void()> wake_;
+    std::vector<std::function<void()>> afterCall_; // user-interface thread only
     std::uint64_t notifications_ = 0;
     bool closed_ = false;
 };

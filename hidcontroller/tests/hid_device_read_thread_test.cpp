@@ -140,6 +140,25 @@ TEST_F(ReadThreadTest, AHandlerThatSwapsItselfTakesEffectWithTheNextReport) {
     EXPECT_EQ(r.stamps[4], 0xFFFFFFFFu);
 }
 
+TEST_F(ReadThreadTest, AHandlerThatFreesItsOwnDeviceDoesNotHang) {
+    addDevice();
+    start();
+    struct Releaser {
+        std::vector<std::unique_ptr<THidDevice>>* held;
+        int reports = 0;
+        void data(THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            if (++reports == 2)
+                held->clear(); // the device and its thread go from inside the hand-over
+        }
+    } releaser{&held};
+    acquire(0).SetDataHandler(THidDataEvent::of<&Releaser::data>(releaser));
+    ASSERT_TRUE(pumpUntil([&] { return held.empty(); }));
+    settle();
+    EXPECT_EQ(releaser.reports, 2);
+    ASSERT_EQ(controller->deviceCount(), 1);
+    EXPECT_FALSE(controller->deviceAt(0).CheckedOut()) << "checked back in";
+}
+
 TEST_F(ReadThreadTest, DeviceUnpluggedUnderARunningThread) {
     const DeviceId id = addDevice();
     start();
