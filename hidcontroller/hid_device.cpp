@@ -38,6 +38,16 @@ HidBinding& hid() {
     return processBindings().hid;
 }
 
+// Gives the handle `count` input buffers (0: leaves the platform's count) and keeps in
+// `cached` what the device then says it has.
+void applyInputBuffers(Handle h, int count, int& cached) {
+    if (count != 0)
+        (void)hid().HidD_SetNumInputBuffers(h, static_cast<Dword>(count)); // read back below
+    Dword n = 0;
+    if (hid().HidD_GetNumInputBuffers(h, &n))
+        cached = static_cast<int>(n);
+}
+
 } // namespace
 
 // ---- THidPnPInfo
@@ -153,14 +163,8 @@ bool THidDevice::openSync() {
 }
 
 bool THidDevice::OpenSyncHandle() {
-    if (IsAccessible() && !SyncHandle_.isOpen() && openSync()) {
-        if (SyncInputBufferCount_ != 0)
-            (void)hid().HidD_SetNumInputBuffers(SyncHandle_.get(),
-                                                static_cast<Dword>(SyncInputBufferCount_));
-        Dword n = 0;
-        if (hid().HidD_GetNumInputBuffers(SyncHandle_.get(), &n))
-            SyncInputBufferCount_ = static_cast<int>(n);
-    }
+    if (IsAccessible() && !SyncHandle_.isOpen() && openSync())
+        applyInputBuffers(SyncHandle_.get(), SyncInputBufferCount_, SyncInputBufferCount_);
     return SyncHandle_.isOpen();
 }
 
@@ -179,14 +183,8 @@ bool THidDevice::OpenOverlappedHandle(bool writeSide) {
     if (!ReadHandle_.isOpen()) {
         ReadHandle_.reset(api_.CreateFileA(path, kGenericRead, share, nullptr, kOpenExisting,
                                            kFileFlagOverlapped, kNullHandle));
-        if (ReadHandle_.isOpen()) {
-            if (ReadInputBufferCount_ != 0)
-                (void)hid().HidD_SetNumInputBuffers(ReadHandle_.get(),
-                                                    static_cast<Dword>(ReadInputBufferCount_));
-            Dword n = 0;
-            if (hid().HidD_GetNumInputBuffers(ReadHandle_.get(), &n))
-                ReadInputBufferCount_ = static_cast<int>(n);
-        }
+        if (ReadHandle_.isOpen())
+            applyInputBuffers(ReadHandle_.get(), ReadInputBufferCount_, ReadInputBufferCount_);
     }
     return ReadHandle_.isOpen();
 }
@@ -227,24 +225,16 @@ void THidDevice::MarkUnplugged() {
 }
 
 void THidDevice::SetInputBufferCount(int count) {
-    if (count == SyncInputBufferCount_ || !OpenSyncHandle())
-        return;
-    (void)hid().HidD_SetNumInputBuffers(SyncHandle_.get(), static_cast<Dword>(count));
-    Dword n = 0;
-    if (hid().HidD_GetNumInputBuffers(SyncHandle_.get(), &n))
-        SyncInputBufferCount_ = static_cast<int>(n);
+    if (count != SyncInputBufferCount_ && OpenSyncHandle())
+        applyInputBuffers(SyncHandle_.get(), count, SyncInputBufferCount_);
 }
 
 void THidDevice::SetOverlappedInputBufferCount(int count) {
     if (count == ReadInputBufferCount() || !OpenOverlappedHandle(false))
         return;
     std::lock_guard lock(readSide_);
-    if (!ReadHandle_.isOpen())
-        return;
-    (void)hid().HidD_SetNumInputBuffers(ReadHandle_.get(), static_cast<Dword>(count));
-    Dword n = 0;
-    if (hid().HidD_GetNumInputBuffers(ReadHandle_.get(), &n))
-        ReadInputBufferCount_ = static_cast<int>(n);
+    if (ReadHandle_.isOpen())
+        applyInputBuffers(ReadHandle_.get(), count, ReadInputBufferCount_);
 }
 
 void THidDevice::SetReadThreadWait(int milliseconds) {

@@ -282,31 +282,29 @@ void THidDeviceController::SetOnDeviceChange(TNotifyEvent handler) {
         DeviceChange();
 }
 
-void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
-    if (handler.code() == OnDeviceData_.code())
+// A new controller handler reaches every listed device that still holds the current
+// one; devices given a handler of their own keep it.
+template <typename Handler, typename Get, typename Set>
+void THidDeviceController::retarget(Handler& current, Handler next, Get get, Set set) {
+    if (next.code() == current.code())
         return;
     for (const Slot& s : DeviceList_)
-        if (s.device->DataHandler().code() == OnDeviceData_.code())
-            s.device->SetDataHandler(handler);
-    OnDeviceData_ = handler;
+        if ((s.device->*get)().code() == current.code())
+            (s.device->*set)(next);
+    current = next;
+}
+
+void THidDeviceController::SetOnDeviceData(THidDataEvent handler) {
+    retarget(OnDeviceData_, handler, &THidDevice::DataHandler, &THidDevice::SetDataHandler);
 }
 
 void THidDeviceController::SetOnDeviceDataError(THidDataErrorEvent handler) {
-    if (handler.code() == OnDeviceDataError_.code())
-        return;
-    for (const Slot& s : DeviceList_)
-        if (s.device->DataErrorHandler().code() == OnDeviceDataError_.code())
-            s.device->SetDataErrorHandler(handler);
-    OnDeviceDataError_ = handler;
+    retarget(OnDeviceDataError_, handler, &THidDevice::DataErrorHandler,
+             &THidDevice::SetDataErrorHandler);
 }
 
 void THidDeviceController::SetOnDeviceUnplug(THidPlugEvent handler) {
-    if (handler.code() == OnDeviceUnplug_.code())
-        return;
-    for (const Slot& s : DeviceList_)
-        if (s.device->UnplugHandler().code() == OnDeviceUnplug_.code())
-            s.device->SetUnplugHandler(handler);
-    OnDeviceUnplug_ = handler;
+    retarget(OnDeviceUnplug_, handler, &THidDevice::UnplugHandler, &THidDevice::SetUnplugHandler);
 }
 
 void THidDeviceController::SetDevThreadSleepTime(int milliseconds) {

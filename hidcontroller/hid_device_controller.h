@@ -89,6 +89,8 @@ private:
     // an unplugged one.
     void checkIn(THidDevice& released, THidDataEvent data, THidPlugEvent unplug, int wait,
                  std::unique_ptr<THidPnPInfo> info);
+    template <typename Handler, typename Get, typename Set>
+    void retarget(Handler& current, Handler next, Get get, Set set);
     // Frees a device that the controller owns, without a check-in.
     static void freeOwned(std::unique_ptr<THidDevice> device);
 
