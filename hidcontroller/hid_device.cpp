@@ -1,3 +1,5 @@
+// Device objects: opening on demand, identification, texts, input buffers, writes,
+// the read side shared with the read thread, and the check-in when one is freed.
 #include "hidcontroller/hid_device.h"
 
 #include "hidcontroller/bindings.h"

@@ -1,3 +1,5 @@
+// The controller's device list, its passes over the present interfaces, its events,
+// enumeration, check-out and check-in, and the handler setters.
 #include "hidcontroller/hid_device_controller.h"
 
 #include "hidcontroller/bindings.h"

@@ -1,3 +1,5 @@
+// The read loop: one overlapped read at a time, alertable waits in slices, every
+// report or failed read handed to the user-interface thread and awaited.
 #include "hidcontroller/hid_device_read_thread.h"
 
 #include "hidcontroller/hid_device.h"
