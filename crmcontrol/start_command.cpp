@@ -16,22 +16,26 @@ constexpr int kTailFirst = 56;
 
 } // namespace
 
-void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double()>& rnd) {
+void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
+                       FillerRule rule) {
     for (std::size_t i = 0; i < std::size(kCommandHead); ++i)
         out[i] = kCommandHead[i];
     for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
         out[kTailFirst + i] = kCommandTail[i];
-    DrawStartCommandFiller(out, rnd);
+    DrawStartCommandFiller(out, rnd, rule);
 }
 
-void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<double()>& rnd) {
+void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
+                            FillerRule rule) {
+    const double lift = rule == FillerRule::OneTo255 ? 1.0 : 0.0;
+    const double top = rule == FillerRule::OneTo255 ? 255.0 : 254.0;
     for (int i = kFillerFirst; i <= kFillerLast; ++i) {
         // A generator value outside [0, 1) is held to that range rather than trusted.
         double r = rnd();
         if (!(r >= 0.0))
             r = 0.0;
-        const double v = std::floor(r * 255.0 + 1.0);
-        out[i] = static_cast<std::uint8_t>(v > 255.0 ? 255.0 : v);
+        const double v = std::floor(r * 255.0 + lift);
+        out[i] = static_cast<std::uint8_t>(v > top ? top : v);
     }
 }
 

@@ -8,12 +8,19 @@
 
 namespace crmcontrol {
 
+// How a filler byte is drawn from the next r in [0, 1): the CRM control and the
+// recorder take Int(r * 255 + 1), so 1..255; the caller-ID component takes
+// Int(r * 255), so 0..254.
+enum class FillerRule { OneTo255, ZeroTo254 };
+
 // Writes the command's fixed bytes (payload indexes 0..10 and 56..63) into `out`
 // and draws its filler; byte 64 is left as it is.
-void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double()>& rnd);
+void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
+                       FillerRule rule = FillerRule::OneTo255);
 
-// Draws the 45 filler bytes (indexes 11..55), each Int(r * 255 + 1) for the next
-// r in [0, 1) from `rnd`, so 1..255; the other bytes stay as they are.
-void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<double()>& rnd);
+// Draws the 45 filler bytes (indexes 11..55) by the rule from `rnd`; the other
+// bytes stay as they are.
+void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
+                            FillerRule rule = FillerRule::OneTo255);
 
 } // namespace crmcontrol

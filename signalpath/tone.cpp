@@ -11,13 +11,15 @@ struct BinStates {
     std::array<double, 2> s2{0.0, 0.0};
 };
 
-BinStates recurrences(const ToneWindow& x) {
+BinStates recurrences(const ToneWindow& x, ToneState state) {
     BinStates st;
     for (double sample : x) {
         for (int k = 0; k < 2; ++k) {
             const double product = kToneCoefficients[k] * st.s1[k];
             const double difference = product - st.s2[k];
-            const double s = difference + sample;
+            double s = difference + sample;
+            if (state == ToneState::Single)
+                s = static_cast<float>(s);
             st.s2[k] = st.s1[k];
             st.s1[k] = s;
         }
@@ -34,8 +36,8 @@ double squaredMagnitude(const BinStates& st, int k) {
 
 } // namespace
 
-ToneAnalysis analyseTone(const ToneWindow& x) {
-    const BinStates st = recurrences(x);
+ToneAnalysis analyseTone(const ToneWindow& x, ToneState state) {
+    const BinStates st = recurrences(x, state);
     ToneAnalysis r;
     for (int k = 0; k < 2; ++k) {
         r.magnitude[k] = std::sqrt(squaredMagnitude(st, k));
@@ -52,7 +54,7 @@ ToneAnalysis analyseTone(const ToneWindow& x) {
     return r;
 }
 
-char toneBit(const ToneWindow& x) {
+char toneBit(const ToneWindow& x, ToneState state) {
     // When the squared magnitudes differ by more than 2^-20 of the space bin's,
     // the magnitudes differ by far more than the rounding of the single-precision
     // maximum and of the divisions: the space bin keeps the maximum ("0"), or the
@@ -61,7 +63,7 @@ char toneBit(const ToneWindow& x) {
     // does the decision need every step.
     constexpr double kMargin = 0x1p-20;
     constexpr double kSmallest = 1e-30;
-    const BinStates st = recurrences(x);
+    const BinStates st = recurrences(x, state);
     const double q0 = squaredMagnitude(st, 0);
     const double q1 = squaredMagnitude(st, 1);
     if (q0 > kSmallest) {
@@ -70,7 +72,7 @@ char toneBit(const ToneWindow& x) {
         if (q1 > q0 * (1.0 + kMargin))
             return '1';
     }
-    return analyseTone(x).bit;
+    return analyseTone(x, state).bit;
 }
 
 namespace {
@@ -91,6 +93,13 @@ int countMarkTrials(const DetectionBuffer& b) {
             ++count;
     }
     return count;
+}
+
+TrialPairs trialPairs(const DetectionBuffer& b, char (*decide)(const ToneWindow&)) {
+    TrialPairs pairs{};
+    for (int a = 0; a <= 4; ++a)
+        pairs[a] = {decide(windowAt(b, a)), decide(windowAt(b, a + 6))};
+    return pairs;
 }
 
 void ToneWorkspace::DetectMark(const DetectionBuffer& b, bool& markDetected) {

@@ -18,6 +18,11 @@ using DetectionBuffer = std::array<int, 17>;
 // Goertzel coefficients 2 cos(2 pi f / 8000): bin 0 near 2192 Hz, bin 1 near 1181 Hz.
 inline constexpr std::array<double, 2> kToneCoefficients = {-0.3, 1.2};
 
+// How the recurrence keeps its state: the control keeps every value in double
+// precision; the caller-ID component rounds each new value to single precision
+// before it becomes the kept state.
+enum class ToneState { Double, Single };
+
 // Every working value of one decision, for callers that want to see why.
 struct ToneAnalysis {
     std::array<double, 2> magnitude{};  // m(k)
@@ -28,12 +33,24 @@ struct ToneAnalysis {
 };
 
 // The decision on one window, every step rounded to double in the given order.
-ToneAnalysis analyseTone(const ToneWindow& x);
+ToneAnalysis analyseTone(const ToneWindow& x, ToneState state = ToneState::Double);
 
 // '1' when the mark bin is the stronger one and the normalised magnitudes differ:
 // always analyseTone(x).bit, found without the roots and divisions where the two
 // bins are far from a tie.
-char toneBit(const ToneWindow& x);
+char toneBit(const ToneWindow& x, ToneState state);
+inline char toneBit(const ToneWindow& x) {
+    return toneBit(x, ToneState::Double);
+}
+// The caller-ID component's decision.
+inline char toneBitSingleState(const ToneWindow& x) {
+    return toneBit(x, ToneState::Single);
+}
+
+// The two decisions of each of the five trials of a report's samples: trial a reads
+// the windows at entries a..a+5 and a+6..a+11.
+using TrialPairs = std::array<std::array<char, 2>, 5>;
+TrialPairs trialPairs(const DetectionBuffer& b, char (*decide)(const ToneWindow&));
 
 // Trials 0..4, each two windows (entries a..a+5 and a+6..a+11) that both read "1".
 int countMarkTrials(const DetectionBuffer& b);

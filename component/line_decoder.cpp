@@ -1,0 +1,101 @@
+#include "component/line_decoder.h"
+
+#include "decoding/frames.h"
+#include "decoding/running_mean_gate.h"
+#include "signalpath/descramble.h"
+
+namespace component {
+
+using decoding::BitString;
+using decoding::CountedFrame;
+
+namespace {
+
+constexpr int kLengthBits = 8;
+// From a single-data header at p: its length character's data bits at p + 21; the
+// last date-and-time character at p + 100 stands where a counted frame has its
+// length character (frame position 11), so the frame is anchored 10 before it.
+constexpr int kSingleDataLengthAt = 21;
+constexpr int kSingleDataFrameAt = 100 - 10;
+constexpr int kNumberLengthAt = 11;
+
+// The length character's data bits from pos, when all of them are in the string.
+std::optional<int> lengthAt(const BitString& bits, int pos) {
+    if (pos + kLengthBits - 1 > bits.size())
+        return std::nullopt;
+    return static_cast<int>(bits.field(pos, kLengthBits));
+}
+
+} // namespace
+
+FrameSearch searchFrame(const BitString& bits, int last, int& n) {
+    const decoding::PositionSet single = bits.positionsOf(SdmfHeaderPattern);
+    const decoding::PositionSet number = bits.positionsOf(decoding::NumberParameterPattern);
+    const decoding::PositionSet either = single | number;
+    for (int p = either.firstIn(1, last); p != 0; p = either.firstIn(p + 1, last)) {
+        if (single.contains(p)) {
+            if (const auto length = lengthAt(bits, p + kSingleDataLengthAt))
+                n = *length - kDateTimeCharacters;
+            // A single-data header ends the search whatever its length says.
+            return {CountedFrame{&bits, p + kSingleDataFrameAt, n}, true};
+        }
+        if (const auto length = lengthAt(bits, p + kNumberLengthAt))
+            n = *length;
+        if (n >= kFewestDigits && n <= kMostDigits)
+            return {CountedFrame{&bits, p, n}, false};
+    }
+    return {};
+}
+
+std::optional<std::string> readFrame(const FrameSearch& found) {
+    if (!found.frame)
+        return std::nullopt;
+    // A single-data message shorter than its date and time leaves its frame no room
+    // for the last digit's tail: the frame has no call.
+    const CountedFrame& frame = *found.frame;
+    if (frame.n < 0)
+        return std::nullopt;
+    if (!frame.passesBoundaryChecks())
+        return std::nullopt;
+    std::string number;
+    if (decoding::DigitExtraction(frame, number))
+        return std::nullopt;
+    return number;
+}
+
+LineDecoder::LineDecoder() : decisions_(kCaptureSamples), passes_(kDecoderPasses) {}
+
+std::optional<std::string> LineDecoder::DecodeLineCallerId(std::span<int> CaptureBuffer,
+                                                           int position, int ZeroLevel) {
+    if (CaptureBuffer.size() < kCaptureSamples)
+        return std::nullopt;
+    decoding::RunningMeanGate gate;
+    for (int i = 0; i < kCaptureSamples; ++i) {
+        const auto raw = static_cast<signalpath::RawSample>(CaptureBuffer[i]);
+        const int x = signalpath::descramble(position, raw) - ZeroLevel;
+        CaptureBuffer[i] = x;
+        if (!gate.admit(x))
+            return std::nullopt;
+    }
+    decisions_.decide(CaptureBuffer.first(kCaptureSamples), signalpath::toneBitSingleState);
+    passes_.reset(decisions_);
+    return searchPasses(passes_);
+}
+
+std::optional<std::string> LineDecoder::searchPasses(decoding::BitPasses& passes) {
+    int n = 0;
+    for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
+        const decoding::PassPlan& plan = kDecoderPasses[pass];
+        for (int o = plan.firstOffset; o <= plan.lastOffset; ++o) {
+            const BitString& bits = passes.bitPass(pass, o);
+            const FrameSearch found = searchFrame(bits, plan.lastBit, n);
+            // The number is read anew at every offset, so digits of a frame that
+            // failed cannot reach the next one.
+            if (auto number = readFrame(found))
+                return number;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace component

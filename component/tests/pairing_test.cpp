@@ -1,0 +1,144 @@
+// Pairing through the controller: no device, one, two and three, the names and
+// serials, the start command before calibration, and re-pairing on plug and unplug.
+#include "component/tests/component_rig.h"
+
+namespace component::testing {
+namespace {
+
+using platform::DeviceAction;
+
+using Pairing = ComponentRig;
+
+TEST(DeviceNames, FollowTheProductIdsAndSerial) {
+    EXPECT_EQ(BuildDeviceName(u"Norvellix Device V0.0", 0x04D8, 0xC5A7, u"AB12CD34EF"),
+              u"Norvellix Device V0.0*04D8C5A7/AB12CD34EF");
+    EXPECT_EQ(BuildDeviceName(u"", 0x4d8, 0xc5a7, u""), u"Device VID=04D8 PID=C5A7");
+    const struct {
+        std::u16string serial;
+        std::u16string text;
+    } serials[] = {
+        {u"AB12CD34EF", u"AB12CD34"}, {u"12345678", u"12345678"}, {u"42", u"00000042"}, {u"", u""}};
+    for (const auto& s : serials)
+        EXPECT_EQ(
+            HidSerialText(BuildDeviceName(u"Norvellix Device V0.0", 0x04D8, 0xC5A7, s.serial)),
+            s.text);
+}
+
+TEST(StartCommand, IsTheDevicesCommandWithFillerBelow255) {
+    for (std::uint32_t seed : {1u, 2u, 77u, 123456u}) {
+        const auto report = ComponentStartCommand(seed);
+        EXPECT_TRUE(platform::isStartCommand(report));
+        for (int i = 12; i <= 56; ++i)
+            EXPECT_LT(report[i], 255) << "seed " << seed << " byte " << i;
+        EXPECT_EQ(report, ComponentStartCommand(seed)) << "re-seeded for every command";
+    }
+    EXPECT_NE(ComponentStartCommand(1), ComponentStartCommand(2));
+}
+
+TEST_F(Pairing, NoDeviceRaisesDisconnectedWithAnEmptySerial) {
+    create();
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].name, "OnDeviceDisconnected");
+    EXPECT_EQ(host.events[0].serial, "");
+
+    // An unrelated HID device arriving is a device change like any other.
+    platform::DeviceDescription other;
+    other.productId = 0x1234;
+    act(bus.addDevice(other, nullptr, false), DeviceAction::Plug);
+    EXPECT_EQ(host.count("OnDeviceDisconnected"), 2);
+    EXPECT_TRUE(component->CihazListesi().empty());
+}
+
+TEST_F(Pairing, OneDeviceIsListedSerialisedStartedAndCalibrated) {
+    const auto d = addDevice(u"AB12CD34EF");
+    create();
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].name, "OnDeviceConnection");
+    EXPECT_EQ(host.events[0].serial, "AB12CD34");
+    ASSERT_EQ(component->CihazListesi().size(), 1u);
+    EXPECT_EQ(component->CihazListesi()[0].text, u"Norvellix Device V0.0*04D8C5A7/AB12CD34");
+    EXPECT_EQ(component->OtherInfo(), "This device is \"1\" one.");
+    EXPECT_EQ(component->Device1(), component->CihazListesi()[0].device.get());
+    EXPECT_EQ(component->Device1()->ReadInputBufferCount(), 128);
+
+    const auto commands = startCommands(d);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(component->lines(1).served(), component->Device1());
+    // The handler is installed after the pause: the first report it takes was sent
+    // at least 500 ms after the command.
+    ASSERT_TRUE(pumpUntil([&] { return component->lines(1).ReportSkipCount > 0; }));
+    EXPECT_GE(bus.now() - commands[0].at, std::chrono::milliseconds(500));
+    EXPECT_EQ(component->lines(1).ZeroLevel, (std::array<int, 4>{128, 128, 128, 128}));
+}
+
+TEST_F(Pairing, TwoDevicesRaiseOneConnectionBetweenTheirStarts) {
+    const auto d1 = addDevice(u"11111111");
+    const auto d2 = addDevice(u"22222222");
+    std::size_t commandsAtEvent1 = 0, commandsAtEvent2 = 0;
+    host.onConnection = [&] {
+        commandsAtEvent1 = bus.outputReports(d1).size();
+        commandsAtEvent2 = bus.outputReports(d2).size();
+    };
+    create();
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].serial, "11111111  |  22222222");
+    EXPECT_EQ(commandsAtEvent1, 1u) << "device 1 is started before the event";
+    EXPECT_EQ(commandsAtEvent2, 0u) << "device 2 after it";
+    EXPECT_EQ(startCommands(d2).size(), 1u);
+    EXPECT_EQ(component->OtherInfo(), "This device is \"2\" one.");
+    EXPECT_EQ(component->SerialNo2(), "22222222");
+    EXPECT_EQ(component->lines(2).served(), component->Device2());
+}
+
+TEST_F(Pairing, ThreeDevicesAreAllCheckedOutButTwoPaired) {
+    const auto d3 = addDevice(u"33333333");
+    addDevice(u"44444444");
+    addDevice(u"55555555");
+    create();
+    EXPECT_EQ(component->CihazListesi().size(), 3u);
+    EXPECT_TRUE(component->CihazListesi()[2].device->CheckedOut());
+    EXPECT_EQ(host.events.back().serial, "33333333  |  44444444");
+    EXPECT_EQ(startCommands(d3).size(), 1u);
+    EXPECT_EQ(component->CihazListesi()[2].device->ReadThread(), nullptr);
+}
+
+TEST_F(Pairing, OnlyTheExactProductStringAndIdsAreAccepted) {
+    platform::DeviceDescription longer;
+    longer.productString = u"Norvellix Device V0.01";
+    addDevice(u"1", {}, longer);
+    platform::DeviceDescription otherProduct;
+    otherProduct.productId = 0xC5A8;
+    addDevice(u"2", {}, otherProduct);
+    addDevice(std::nullopt); // no serial string: accepted with an empty serial
+    create();
+    ASSERT_EQ(component->CihazListesi().size(), 1u);
+    EXPECT_EQ(host.events.back().name, "OnDeviceConnection");
+    EXPECT_EQ(host.events.back().serial, "");
+}
+
+TEST_F(Pairing, PlugAndUnplugRePairFromScratch) {
+    const auto d1 = addDevice(u"11111111");
+    const auto d2 = addDevice(u"22222222", {}, {});
+    create();
+    ASSERT_EQ(host.events.back().serial, "11111111  |  22222222");
+
+    act(d2, DeviceAction::Unplug);
+    EXPECT_EQ(host.events.back().name, "OnDeviceConnection");
+    EXPECT_EQ(host.events.back().serial, "11111111");
+    EXPECT_EQ(component->Device2(), nullptr);
+    EXPECT_EQ(startCommands(d1).size(), 2u) << "re-paired and started again";
+
+    act(d1, DeviceAction::Unplug);
+    EXPECT_EQ(host.events.back().name, "OnDeviceDisconnected");
+    EXPECT_EQ(host.events.back().serial, "11111111");
+    EXPECT_EQ(component->SerialNo1(), "11111111");
+    EXPECT_EQ(host.count("OnDeviceDisconnected"), 1) << "unplugging one of two raises none";
+
+    act(d2, DeviceAction::Plug);
+    EXPECT_EQ(host.events.back().serial, "22222222");
+    EXPECT_EQ(component->SerialNo1(), "22222222");
+    ASSERT_TRUE(pumpUntil([&] { return component->lines(1).ReportSkipCount > 0; }));
+}
+
+} // namespace
+} // namespace component::testing
