@@ -1,12 +1,15 @@
 // The framework's control object over a test control: dispatch from the type
 // information, class information, connection points and event firing,
 // persistence and the in-process server entry points.
-#include "ActiveXTest.h"
 #include "activex/control.h"
 #include "activex/server.h"
 #include "activex/tests/com_test_support.h"
 
+// The test library's GUIDs are defined in this file.
+// clang-format off
 #include <initguid.h>
+#include "ActiveXTest.h"
+// clang-format on
 
 using namespace activex;
 using activex::testing::ComApartment;
