@@ -5,6 +5,9 @@
 #include "platform/api.h"
 #include "platform/simulated_bus.h"
 
+#include <memory>
+#include <string>
+
 namespace platform {
 
 // Natively: always the simulated bus. On Windows: the platform's own calls, unless the
@@ -15,5 +18,12 @@ Api& processApi();
 
 // The bus behind processApi(), or null when the process talks to the platform.
 SimulatedBus* processSimulatedBus();
+
+// The environment variable that names the scenario file.
+inline constexpr const char* kSimulatorVariable = "NORVELLIX_SIMULATOR";
+
+// A real-time bus with the scenario file at `path` installed. On a bad file the bus
+// has no device and `error` holds the loader's message.
+std::unique_ptr<SimulatedBus> busFromScenario(const std::string& path, std::string& error);
 
 } // namespace platform

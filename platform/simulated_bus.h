@@ -93,6 +93,7 @@ enum class MisuseKind {
     FreeOfFreedPreparsedData,
     DestroyOfDestroyedSet,
     FreeOfFreedModule,
+    UseOfUnknownHandle, // a value the platform never handed out
 };
 
 struct Misuse {
@@ -151,6 +152,8 @@ public:
     void schedule(Microseconds at, DeviceId device, DeviceAction action);
 
     ClockMode mode() const;
+    // Switches the clock; the bus time goes on from where it is.
+    void setMode(ClockMode mode);
     Microseconds now() const;
     // Fast: moves the clock on by `d`, running what falls due. Real time: sleeps.
     void advance(Microseconds d);
@@ -176,6 +179,7 @@ public:
 
 private:
     friend class SimulatedApi;
+    void stopTimer();
     std::unique_ptr<State> state_;
 };
 
