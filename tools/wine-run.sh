@@ -5,11 +5,18 @@
 #   wine-run.sh PREFIX ARCH --prepare               create the prefix only
 #   wine-run.sh PREFIX ARCH --shutdown              stop this prefix's wineserver
 # ARCH is win32 or win64.  Only this prefix's wineserver is ever touched.
+# Without a display of the prefix's own (PREFIX.xvfb.display) DISPLAY is kept.
 set -euo pipefail
 prefix=$1 arch=$2
 shift 2
 
 export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all}
+# The prefix's own X server, when tools/xvfb.sh runs one for it (the tests do):
+# all programs of a prefix must share one display.
+if [ -s "$prefix.xvfb.display" ]; then
+  DISPLAY=$(cat "$prefix.xvfb.display")
+  export DISPLAY
+fi
 # No Mono or Gecko installer is offered when a prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
