@@ -180,9 +180,10 @@ TEST(NorvellixLibrary, Regsvr32WritesEveryKeyAndRemovesThemAll) {
     ASSERT_EQ(runProgram(regsvr32(L"/s")), 0u);
     for (const ExpectedKey& k : expectedKeys()) {
         ASSERT_TRUE(activex::classesKeyExists(k.key)) << narrow(k.key);
-        if (!k.value.empty())
+        if (!k.value.empty()) {
             EXPECT_EQ(narrow(activex::classesValue(k.key, k.name)), narrow(k.value))
                 << narrow(k.key) << " " << narrow(k.name);
+        }
     }
 
     ASSERT_EQ(runProgram(regsvr32(L"/u /s")), 0u);
