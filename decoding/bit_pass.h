@@ -20,12 +20,17 @@ struct StepPattern {
     std::array<int, 5> steps{};
     int count = 0;
 
-    // Start of the window of bit b for a pass starting at offset o.
-    constexpr int windowStart(int o, int b) const {
+    // Samples per cycle of the steps (count bits).
+    constexpr int cycleSamples() const {
         int cycle = 0;
         for (int i = 0; i < count; ++i)
             cycle += steps[i];
-        int start = o + (b / count) * cycle;
+        return cycle;
+    }
+
+    // Start of the window of bit b for a pass starting at offset o.
+    constexpr int windowStart(int o, int b) const {
+        int start = o + (b / count) * cycleSamples();
         for (int i = 0; i < b % count; ++i)
             start += steps[i];
         return start;
@@ -72,6 +77,8 @@ public:
 
     int windowCount() const { return count_; }
     bool mark(int start) const { return bits_[start] != 0; }
+    // One byte per window start, 1 for the mark tone.
+    const unsigned char* marks() const { return bits_.data(); }
     // The samples that were decided, for a caller that needs the last window.
     std::span<const int> samples() const { return samples_; }
 
@@ -81,10 +88,13 @@ private:
     int count_ = 0;
 };
 
-// The same bit pass read from the decisions (every window of the pass must lie in
-// them). The result equals the control's BitPass over the decided samples.
-void BitPass(const WindowDecisions& decisions, int o, const StepPattern& steps, int lastBit,
-             BitString& out);
+// The window starts of bits 0..B of a pass at start offset 0.
+std::vector<int> windowStarts(const StepPattern& steps, int lastBit);
+
+// The bit pass read from the decisions: bit b is the decision on the window at
+// o + starts[b] (every one of them must lie in the decisions). The result equals
+// the control's BitPass over the decided samples.
+void BitPass(const WindowDecisions& decisions, int o, std::span<const int> starts, BitString& out);
 
 // The bit strings of one decoder run, by pass (index into the run's plans) and
 // start offset.
@@ -95,7 +105,9 @@ public:
 };
 
 // Bit passes read from window decisions, each built once per run and kept, so
-// that a second decoder over the same samples reads the same strings again.
+// that a second decoder over the same samples reads the same strings again. A
+// pass that starts one step cycle later reads the same windows from the cycle's
+// bits on, so the offsets o + j * cycle are cut from one longer pass at o.
 class DecidedBitPasses : public BitPasses {
 public:
     // The plans must outlive this object; allocates here only.
@@ -106,10 +118,17 @@ public:
     const BitString& bitPass(int pass, int offset) override;
 
 private:
+    // The longer pass from which offsets first + root + j * cycle are cut.
+    const BitString& rootPass(int pass, int root);
+
     std::span<const PassPlan> plans_;
-    std::vector<int> firstSlot_; // per pass: slot of its first offset
+    std::vector<int> firstSlot_;           // per pass: slot of its first offset
+    std::vector<int> firstRoot_;           // per pass: root slot of its first offset
+    std::vector<std::vector<int>> starts_; // per pass: window starts of a root pass
     std::vector<BitString> strings_;
     std::vector<unsigned char> built_;
+    std::vector<BitString> roots_;
+    std::vector<unsigned char> rootBuilt_;
     const WindowDecisions* decisions_ = nullptr;
 };
 
