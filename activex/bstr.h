@@ -40,6 +40,8 @@ public:
         reset();
         return &b_;
     }
+    // The slot itself, for an [in, out] argument whose callee may replace it.
+    BSTR* addressOf() noexcept { return &b_; }
 
     BSTR get() const noexcept { return b_; }
     // A null BSTR is the empty text, as Automation treats it.

@@ -1,0 +1,373 @@
+// The CRM control's tick and methods over the device link's module state.
+#include "crmcontrol/crm_control.h"
+
+#include "devicelink/hid_module.h"
+#include "signalpath/descramble.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+
+namespace crmcontrol {
+
+namespace {
+
+// Source of the leading "0" characters of a short path serial.
+constexpr std::string_view kFillText = "00000000";
+constexpr const char* kNoDevice = "0";
+
+// The start command's fixed bytes: payload indexes 0..10 and 56..63.
+constexpr std::uint8_t kCommandHead[] = {25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
+constexpr std::uint8_t kCommandTail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
+constexpr int kFillerFirst = 11;
+constexpr int kFillerLast = 55;
+constexpr int kTailFirst = 56;
+
+constexpr int kGroups = 16;
+
+// sum / 16 to the nearest integer, halves to the even neighbour.
+int meanOfSixteen(int sum) {
+    int q = sum / kGroups;
+    const int r = sum % kGroups;
+    if (r > kGroups / 2 || (r == kGroups / 2 && q % 2 != 0))
+        ++q;
+    return q;
+}
+
+} // namespace
+
+CrmControl::CrmControl(devicelink::HIDmodule& link, ControlEvents& events, HostServices& host)
+    : link_(link), events_(events), host_(host) {
+    link_.DeviceSerialNumber_1 = kNoDevice;
+    link_.DeviceSerialNumber_2 = kNoDevice;
+}
+
+void CrmControl::G_Start() {
+    timerEnabled_ = true;
+}
+
+void CrmControl::G_Stop() {
+    timerEnabled_ = false;
+}
+
+void CrmControl::G_Reset() {
+    link_.DeviceSerialNumber_1 = kNoDevice;
+    link_.DeviceSerialNumber_2 = kNoDevice;
+    RaiseDisconnected();
+    link_.DeviceDetected_1 = false;
+    link_.DeviceDetected_2 = false;
+    link_.Device1Seen = false;
+    link_.Device2Seen = false;
+    sv_.CalibrationDone = false;
+    link_.FindDevice1();
+}
+
+void CrmControl::UserControl_Terminate() {
+    timerEnabled_ = false;
+    link_.CloseAllHandles();
+}
+
+void CrmControl::RaiseDisconnected() {
+    events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
+}
+
+void CrmControl::CloseReadHandles() {
+    link_.CloseReadHandle1();
+    link_.CloseReadHandle2();
+}
+
+void CrmControl::Timer1_Timer() {
+    auto& d = link_;
+
+    // 1. Two devices counted: rediscover both, and both go through first sight again.
+    if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
+        CloseReadHandles();
+        d.Device1Seen = false;
+        d.Device2Seen = false;
+        d.FindDevice1();
+        d.DeviceSerialNumber_1 = kNoDevice;
+        d.DeviceSerialNumber_2 = kNoDevice;
+        sv_.TwoDeviceRescanDone = true;
+        sv_.TwoDeviceMode = true;
+    }
+    if (d.MatchingDeviceCount != 2 && sv_.TwoDeviceRescanDone)
+        sv_.TwoDeviceRescanDone = false;
+
+    // 2. Back to one device.
+    if (sv_.TwoDeviceMode && d.MatchingDeviceCount == 1) {
+        sv_.TwoDeviceMode = false;
+        CloseReadHandles();
+        d.Device1Seen = false;
+        d.Device2Seen = false;
+        d.DeviceSerialNumber_1 = kNoDevice;
+        d.DeviceSerialNumber_2 = kNoDevice;
+        RaiseDisconnected();
+        d.FindDevice1();
+    }
+
+    // 3. Device1: forgotten and searched for while it is not open.
+    if (!d.DeviceDetected_1) {
+        d.DevicePathName_1.clear();
+        d.HIDHandle_1 = platform::kInvalidHandleValue;
+        d.ReadHandle_1 = platform::kInvalidHandleValue;
+        d.DeviceSerialNumber_1 = kNoDevice;
+        d.DeviceSerialNumber_2 = kNoDevice;
+        d.Device1Seen = false;
+        d.Device2Seen = false;
+        d.FindDevice1();
+    } else {
+        sv_.Device1WasDetected = true;
+        if (!d.Device1Seen)
+            d.ScanDevicePresence();
+        // In two-device mode Device1 waits until Device2 is open as well.
+        if (sv_.TwoDeviceMode && !d.DeviceDetected_2)
+            d.DeviceDetected_1 = false;
+    }
+
+    // 4. Device2: its loss alone forgets it quietly.
+    if (d.DeviceDetected_2) {
+        sv_.Device2WasDetected = true;
+    } else if (sv_.Device2WasDetected) {
+        d.DevicePathName_2.clear();
+        d.HIDHandle_2 = platform::kInvalidHandleValue;
+        d.ReadHandle_2 = platform::kInvalidHandleValue;
+        d.DeviceSerialNumber_2 = kNoDevice;
+        d.Device2Seen = false;
+        d.FindDevice1();
+        for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+            zeroLevel_[k - 1] = 0;
+        sv_.Device2WasDetected = false;
+    }
+
+    // 5. Connection.
+    if (sv_.Device1WasDetected && d.Device1Seen) {
+        if (d.DeviceSerialNumber_1 != kNoDevice) {
+            if (!sv_.CalibrationDone) {
+                if (sv_.CalibrationDelayTicks > 9)
+                    CalibrateAndReportConnection();
+                ++sv_.CalibrationDelayTicks;
+                if (sv_.CalibrationDelayTicks > 10) {
+                    sv_.CalibrationDone = true;
+                    sv_.CalibrationDelayTicks = 0;
+                }
+            }
+            WatchLines();
+        } else {
+            d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
+            d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
+            BuildStartCommand();
+            if (d.DeviceSerialNumber_1 != kNoDevice)
+                d.WriteOutputReport1();
+            DrawStartCommandFiller();
+            if (d.DeviceSerialNumber_2 != kNoDevice)
+                d.WriteOutputReport2();
+        }
+        sv_.DeviceStarted = true;
+    } else {
+        sv_.CalibrationDone = false;
+        d.DeviceSerialNumber_1 = kNoDevice;
+        d.DeviceSerialNumber_2 = kNoDevice;
+        d.MatchingDeviceCount = 0;
+        d.FindDevice1();
+        if (sv_.DeviceStarted) {
+            RaiseDisconnected();
+            sv_.DeviceStarted = false;
+        }
+    }
+}
+
+std::string CrmControl::PathSerial(const std::string& path) {
+    if (path.empty())
+        return kNoDevice;
+    std::size_t second = std::string::npos;
+    std::size_t third = std::string::npos;
+    int ampersands = 0;
+    // The last character is not examined.
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+        if (path[i] != '&')
+            continue;
+        ++ampersands;
+        if (ampersands == 2)
+            second = i;
+        else if (ampersands == 3)
+            third = i;
+    }
+    // Not a path of these devices: no serial, so no device is named after it.
+    if (third == std::string::npos)
+        return kNoDevice;
+    std::string serial = path.substr(second + 1, third - second - 1);
+    if (serial.size() < kFillText.size())
+        serial.insert(0, kFillText.substr(0, kFillText.size() - serial.size()));
+    return serial;
+}
+
+void CrmControl::BuildStartCommand() {
+    auto& out = link_.OutputReportData;
+    for (std::size_t i = 0; i < std::size(kCommandHead); ++i)
+        out[i] = kCommandHead[i];
+    for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
+        out[kTailFirst + i] = kCommandTail[i];
+    DrawStartCommandFiller();
+}
+
+void CrmControl::DrawStartCommandFiller() {
+    for (int i = kFillerFirst; i <= kFillerLast; ++i) {
+        // Int(r * 255 + 1) for r in [0, 1): 1..255 (a host value outside [0, 1)
+        // is held to that range rather than trusted).
+        double r = host_.Rnd();
+        if (!(r >= 0.0))
+            r = 0.0;
+        const double v = std::floor(r * 255.0 + 1.0);
+        link_.OutputReportData[i] = static_cast<std::uint8_t>(v > 255.0 ? 255.0 : v);
+    }
+}
+
+void CrmControl::CalibrateAndReportConnection() {
+    const auto calibrate = [this](const auto& report, int firstLine) {
+        int sum[kLinesPerDevice] = {};
+        for (int g = 0; g < kGroups; ++g)
+            for (int p = 1; p <= kLinesPerDevice; ++p)
+                sum[p - 1] += signalpath::descramble(p, report[4 * g + p]);
+        for (int p = 1; p <= kLinesPerDevice; ++p)
+            zeroLevel_[firstLine - 1 + p - 1] = meanOfSixteen(sum[p - 1]);
+    };
+    link_.ReadInputReport1();
+    calibrate(link_.ReadBuffer_1, 1);
+    if (link_.Device2Seen) {
+        link_.ReadInputReport2();
+        calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+    }
+    events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
+}
+
+void CrmControl::SampleDevice(int device) {
+    const auto& report = device == 1 ? link_.ReadBuffer_1 : link_.ReadBuffer_2;
+    const int firstLine = (device - 1) * kLinesPerDevice + 1;
+    for (int p = 1; p <= kLinesPerDevice; ++p) {
+        LineState& line = lines_[firstLine - 1 + p - 1];
+        const int zero = zeroLevel_[firstLine - 1 + p - 1];
+        for (int g = 0; g < kGroups; ++g)
+            line.DetectionBuffer[g] = signalpath::descramble(p, report[4 * g + p]) - zero;
+        line.DetectionBuffer[kGroups] = line.DetectionBuffer[kGroups - 1];
+        line.LineActivity = 0;
+        for (int j = 0; j < kGroups; ++j)
+            line.LineActivity += std::abs(line.DetectionBuffer[j + 1] - line.DetectionBuffer[j]);
+    }
+}
+
+void CrmControl::TestLine(int lineIndex) {
+    LineState& line = lines_[lineIndex - 1];
+    if (line.LineActivity <= activityThreshold_) {
+        line.LineStage = false;
+        line.CaptureTrigger = false;
+        return;
+    }
+    tone_.DetectMark(line.DetectionBuffer, line.MarkDetected);
+    if (!line.LineStage) {
+        if (line.MarkDetected)
+            line.LineStage = true;
+    } else if (!line.MarkDetected) {
+        line.CaptureTrigger = true;
+    }
+}
+
+void CrmControl::ReadReport(int device) {
+    // A read that times out closes the device's reading handle; every further read
+    // of this tick would only wait out its 500 ms and fail again, changing nothing,
+    // so the buffer's content stands for those reports without the wait.
+    bool& lost = lostThisTick_[device - 1];
+    if (lost)
+        return;
+    bool& detected = device == 1 ? link_.DeviceDetected_1 : link_.DeviceDetected_2;
+    const bool before = detected;
+    if (device == 1)
+        link_.ReadInputReport1();
+    else
+        link_.ReadInputReport2();
+    lost = before && !detected;
+}
+
+void CrmControl::WatchLines() {
+    lostThisTick_ = {};
+    const bool second = link_.Device2Seen;
+    ReadReport(1);
+    SampleDevice(1);
+    if (second) {
+        ReadReport(2);
+        SampleDevice(2);
+    }
+    const int lastLine = second ? kLineCount : kLinesPerDevice;
+    for (int k = 1; k <= lastLine; ++k)
+        TestLine(k);
+    for (int k = 1; k <= lastLine; ++k)
+        if (lines_[k - 1].CaptureTrigger)
+            captureRequested_ = true;
+    if (captureRequested_)
+        Capture();
+}
+
+void CrmControl::Capture() {
+    auto& d = link_;
+    DrawStartCommandFiller();
+    d.WriteOutputReport1();
+    if (d.Device2Seen)
+        d.WriteOutputReport2();
+
+    for (int r = 0; r < CaptureReportCount; ++r) {
+        const bool second = d.Device2Seen;
+        ReadReport(1);
+        if (second)
+            ReadReport(2);
+        for (int g = 0; g < kGroups; ++g) {
+            for (int p = 1; p <= kLinesPerDevice; ++p) {
+                lines_[p - 1].CaptureBuffer[captureSampleIndex_] = d.ReadBuffer_1[4 * g + p];
+                if (second)
+                    lines_[kLinesPerDevice + p - 1].CaptureBuffer[captureSampleIndex_] =
+                        d.ReadBuffer_2[4 * g + p];
+            }
+            ++captureSampleIndex_;
+        }
+    }
+    captureSampleIndex_ = 0;
+
+    for (int k = 1; k <= kLinesPerDevice; ++k)
+        RunDecoder(k);
+    if (d.Device2Seen)
+        for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+            RunDecoder(k);
+    captureRequested_ = false;
+}
+
+void CrmControl::RunDecoder(int lineIndex) {
+    auto& capture = lines_[lineIndex - 1].CaptureBuffer;
+    decoders_.line(lineIndex).CountedFrameDecoder(std::span<int>(capture).first(kCaptureSamples),
+                                                  zeroLevel_[lineIndex - 1], sink_);
+}
+
+std::string CrmControl::Sink::deviceSerialNumber(int device) {
+    return device == 1 ? control_.link_.DeviceSerialNumber_1 : control_.link_.DeviceSerialNumber_2;
+}
+
+bool CrmControl::Sink::device2Seen() {
+    return control_.link_.Device2Seen;
+}
+
+std::string CrmControl::Sink::dateText() {
+    return control_.host_.dateText();
+}
+
+std::string CrmControl::Sink::timeText() {
+    return control_.host_.timeText();
+}
+
+void CrmControl::Sink::OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
+                                  std::string& CallDate, std::string& CallTime,
+                                  std::string& PhoneNumber) {
+    control_.events_.OnCallerID(DeviceSerialNumber, LineNumber, CallDate, CallTime, PhoneNumber);
+}
+
+void CrmControl::Sink::setLineStage(int lineIndex) {
+    control_.lines_[lineIndex - 1].LineStage = true;
+}
+
+} // namespace crmcontrol

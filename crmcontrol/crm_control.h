@@ -1,0 +1,124 @@
+// The CRM control's core: the state a control keeps between timer ticks, the tick
+// itself (device supervision, line watch, capture, decoders) and the three methods.
+// It holds no timer and no COM: the shell enables its own timer from timerEnabled()
+// and calls Timer1_Timer on every tick; events leave through ControlEvents.
+#pragma once
+
+#include "crmcontrol/control_events.h"
+#include "crmcontrol/decoder_sink.h"
+#include "crmcontrol/line_decoder.h"
+#include "signalpath/tone.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace devicelink {
+class HIDmodule;
+}
+
+namespace crmcontrol {
+
+// Reports captured of every present device when a line triggers (224 ms of signal).
+inline constexpr int CaptureReportCount = 112;
+static_assert(kCaptureSamples == CaptureReportCount * 16);
+
+// One line's watch state and capture (every line has the same members).
+struct LineState {
+    std::array<int, 17>
+        DetectionBuffer{}; // zero-corrected samples of the latest report, x(16) = x(15)
+    int LineActivity = 0;
+    bool LineStage = false;
+    bool MarkDetected = false;
+    bool CaptureTrigger = false;
+    std::array<int, kCaptureSamples + 1> CaptureBuffer{}; // raw bytes of the last capture
+};
+
+// The supervision flags of one control instance.
+struct SupervisionState {
+    bool TwoDeviceRescanDone = false;
+    bool TwoDeviceMode = false;
+    bool Device1WasDetected = false;
+    bool Device2WasDetected = false;
+    bool CalibrationDone = false;
+    std::int16_t CalibrationDelayTicks = 0;
+    bool DeviceStarted = false;
+};
+
+class CrmControl {
+public:
+    // UserControl_Initialize: both serials "0", ActivityThreshold 100, timer off.
+    CrmControl(devicelink::HIDmodule& link, ControlEvents& events, HostServices& host);
+    CrmControl(const CrmControl&) = delete;
+    CrmControl& operator=(const CrmControl&) = delete;
+
+    void G_Start(); // Timer1.Enabled := True
+    void G_Stop();  // Timer1.Enabled := False
+    void G_Reset(); // raises OnDeviceDisconnected("0", "0") and rediscovers
+    bool timerEnabled() const { return timerEnabled_; } // Timer1.Enabled
+
+    // One tick: supervision, line watch, capture, decoders. Runs whether or not
+    // the timer is enabled; the shell calls it only while it is.
+    void Timer1_Timer();
+
+    // Timer off, then the four read and write handles closed; raises nothing.
+    void UserControl_Terminate();
+
+    // The device's serial from its interface path: the text between the second and
+    // third "&", padded with leading "0" to eight characters; "0" for an empty path.
+    static std::string PathSerial(const std::string& path);
+
+    // Read-only views for hosts' diagnostics and tests.
+    const SupervisionState& supervision() const { return sv_; }
+    const LineState& line(int lineIndex) const { return lines_[lineIndex - 1]; }
+    int ZeroLevel(int lineIndex) const { return zeroLevel_[lineIndex - 1]; }
+    int ActivityThreshold() const { return activityThreshold_; }
+
+private:
+    void CalibrateAndReportConnection();
+    void BuildStartCommand();
+    void DrawStartCommandFiller();
+    void WatchLines();
+    void ReadReport(int device);
+    void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
+    void TestLine(int lineIndex);
+    void Capture();
+    void RunDecoder(int lineIndex);
+    void RaiseDisconnected();
+
+    // What the decoders see of the control when they raise a call.
+    class Sink final : public DecoderSink {
+    public:
+        explicit Sink(CrmControl& control) : control_(control) {}
+        std::string deviceSerialNumber(int device) override;
+        bool device2Seen() override;
+        std::string dateText() override;
+        std::string timeText() override;
+        void OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
+                        std::string& CallDate, std::string& CallTime,
+                        std::string& PhoneNumber) override;
+        void setLineStage(int lineIndex) override;
+
+    private:
+        CrmControl& control_;
+    };
+    void CloseReadHandles();
+
+    devicelink::HIDmodule& link_;
+    ControlEvents& events_;
+    HostServices& host_;
+
+    bool timerEnabled_ = false;
+    int activityThreshold_ = 100;
+    SupervisionState sv_;
+    std::array<int, kLineCount> zeroLevel_{};
+    std::array<LineState, kLineCount> lines_{};
+    bool captureRequested_ = false;
+    std::int16_t captureSampleIndex_ = 0;
+    std::array<bool, 2> lostThisTick_{};
+    signalpath::ToneWorkspace tone_; // the mark test's tone window and bit string
+    LineDecoders decoders_;
+    Sink sink_{*this};
+};
+
+} // namespace crmcontrol

@@ -1,0 +1,91 @@
+// The control's two frame decoders of one line: the counted-frame decoder, which
+// corrects and gates a capture and looks for the calling-number parameter with
+// its length character, and the fixed-frame decoder it falls back on, which looks
+// for 11-digit numbers beginning with "0" and 7-digit numbers followed by a mark
+// run. Both raise a number only when two successive frames of their run agree.
+#pragma once
+
+#include "crmcontrol/decoder_sink.h"
+#include "crmcontrol/line_members.h"
+#include "decoding/bit_pass.h"
+#include "decoding/frames.h"
+#include "decoding/running_mean_gate.h"
+
+#include <array>
+#include <span>
+#include <string>
+
+namespace crmcontrol {
+
+// 112 reports of 16 samples.
+inline constexpr int kCaptureSamples = 1792;
+
+// Both decoders run the same passes over the capture and search the same
+// positions of every bit string.
+inline constexpr std::array<decoding::PassPlan, 2> kDecoderPasses = {{
+    {decoding::StepPattern776, 0, 9, 266},
+    {decoding::StepPattern77775, 0, 66, 256},
+}};
+inline constexpr int kSearchFirst = 1;
+inline constexpr int kSearchLast = 266;
+inline constexpr decoding::CountedFrameLengths kCountedFrameLengths{0, 13};
+
+// The fixed frames: n digits whose first digit character starts at p, with the
+// condition that picks them; the frame begins 20 characters before p.
+inline constexpr int kElevenDigits = 11;
+inline constexpr int kSevenDigits = 7;
+inline constexpr int kElevenMarkRunAt = 120; // p + 10n + 10
+inline constexpr int kSevenBoundaryAt = 5;
+inline constexpr int kSevenMarkRunAt = 80;
+inline constexpr int kFixedFrameLead = 20;
+
+static_assert(kDecoderPasses[0].lastSample() == 1788);
+static_assert(kDecoderPasses[1].lastSample() == 1761);
+
+class LineDecoder {
+public:
+    explicit LineDecoder(int lineIndex);
+    LineDecoder(const LineDecoder&) = delete;
+    LineDecoder& operator=(const LineDecoder&) = delete;
+
+    // One run after a capture: CaptureBuffer entries 0..1791 hold raw samples and
+    // are overwritten with their zero-corrected values (up to the sample at which
+    // the gate fails). Falls back on the fixed-frame decoder when nothing is raised.
+    void CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel, DecoderSink& sink);
+
+    // The fixed-frame decoder by itself, over zero-corrected samples 0..1791.
+    void FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink);
+
+    // The frame searches after the gate, over given bit passes (of the plans
+    // above); each empties KeptNumber first. True when a number was raised.
+    bool searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink);
+    bool searchFixedFrames(decoding::BitPasses& passes, DecoderSink& sink);
+
+    const LineMember& member() const { return member_; }
+
+    // The per-line texts of a run: the digits of the last frame that passed the
+    // boundary checks, and those of the frame in hand (the raised number).
+    std::string KeptNumber;
+    std::string DecodedNumber;
+
+private:
+    void decide(std::span<const int> samples);
+    void fixedFrameRun(std::span<const int> samples, DecoderSink& sink);
+    void raise(DecoderSink& sink);
+
+    LineMember member_;
+    decoding::WindowDecisions decisions_;
+    decoding::DecidedBitPasses passes_;
+};
+
+// One decoder per LineIndex, as the control holds them.
+class LineDecoders {
+public:
+    LineDecoders();
+    LineDecoder& line(int lineIndex) { return lines_[lineIndex - 1]; }
+
+private:
+    std::array<LineDecoder, kLineCount> lines_;
+};
+
+} // namespace crmcontrol

@@ -1,0 +1,172 @@
+// The line watch of a connected CRM control: activity, the two-stage test, the
+// capture with its start command, and which lines are read and captured.
+#include "crmcontrol/tests/control_rig.h"
+#include "signalpath/descramble.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+
+namespace crmcontrol::testing {
+namespace {
+
+using Values = std::array<int, 16>;
+
+constexpr int kLevel = 128;
+
+Values around(int level, const std::array<int, 16>& x) {
+    Values v{};
+    for (int g = 0; g < 16; ++g)
+        v[g] = level + x[g];
+    return v;
+}
+
+// One report's worth of the 1200 Hz mark tone and of the 2200 Hz space tone.
+const Values kMark =
+    around(kLevel, {0, 81, 95, 31, -59, -100, -59, 31, 95, 81, 0, -81, -95, -31, 59, 100});
+const Values kSpace =
+    around(kLevel, {0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71});
+const Values kQuiet = around(kLevel, {});
+
+class LineWatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        a = rig.addDevice("aaaa0001");
+        ASSERT_TRUE(startAndConnect(rig));
+    }
+    void TearDown() override {
+        rig.control->UserControl_Terminate();
+        const auto audit = rig.bus.audit();
+        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
+    }
+
+    // From the next report on, line `position` of `d` gives these values.
+    void play(const ControlRig::Device& d, int position, const Values& v) {
+        d.lines->pattern(position, sampleAt(rig.bus.now()), LONG_MAX, v);
+    }
+    // Ticks until the line's state shows the pattern arrived.
+    bool until(const std::function<bool()>& done) { return rig.tickUntil(done, 40); }
+    const LineState& line(int k) const { return rig.control->line(k); }
+
+    ControlRig rig;
+    ControlRig::Device a;
+};
+
+TEST_F(LineWatchTest, ActivityIsTheSumOfDifferencesAndActiveOnlyAboveTheThreshold) {
+    struct Case {
+        const char* name;
+        Values values;
+        int activity;
+    };
+    Values alternating7{}, step100{};
+    for (int g = 0; g < 16; ++g) {
+        alternating7[g] = kLevel + (g % 2 ? 7 : 0);
+        step100[g] = g == 0 ? 20 : 120;
+    }
+    const Case cases[] = {
+        {"constant", kQuiet, 0},
+        {"alternating by 7 (15 x 7)", alternating7, 105},
+        {"one step of exactly 100", step100, 100},
+    };
+    for (const auto& c : cases) {
+        // Each case starts from a set stage, which a quiet report clears.
+        play(a, 1, kMark);
+        ASSERT_TRUE(until([&] { return line(1).LineStage; })) << c.name;
+        play(a, 1, c.values);
+        ASSERT_TRUE(until([&] { return line(1).LineActivity == c.activity; }))
+            << c.name << ": expected activity " << c.activity << ", got " << line(1).LineActivity;
+        const bool active = c.activity > 100;
+        if (!active) {
+            EXPECT_FALSE(line(1).LineStage) << c.name;
+            EXPECT_FALSE(line(1).CaptureTrigger) << c.name;
+        } else {
+            // Active without the mark: the tone test runs and a trigger follows.
+            EXPECT_TRUE(line(1).CaptureTrigger) << c.name;
+        }
+    }
+}
+
+TEST_F(LineWatchTest, DetectionBufferHoldsZeroCorrectedSamplesAndRepeatsTheLast) {
+    Values ramp{};
+    for (int g = 0; g < 16; ++g)
+        ramp[g] = kLevel - 8 + g;
+    play(a, 3, ramp);
+    ASSERT_TRUE(until([&] { return line(3).DetectionBuffer[0] == -8; }));
+    for (int g = 0; g < 16; ++g)
+        EXPECT_EQ(line(3).DetectionBuffer[g], g - 8) << "sample " << g;
+    EXPECT_EQ(line(3).DetectionBuffer[16], 7);
+    EXPECT_EQ(line(3).LineActivity, 15);
+}
+
+TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
+    const auto commands = rig.outputCount(a);
+    play(a, 2, kMark);
+    ASSERT_TRUE(until([&] { return line(2).LineStage; }));
+    EXPECT_FALSE(line(2).CaptureTrigger);
+    EXPECT_EQ(rig.outputCount(a), commands) << "no capture on the mark";
+
+    play(a, 2, kSpace);
+    ASSERT_TRUE(until([&] { return line(2).CaptureTrigger; }));
+    // The capture ran in the tick that set the trigger, after a fresh start command.
+    EXPECT_EQ(rig.outputCount(a), commands + 1);
+    const auto last = rig.bus.outputReports(a.id).back().bytes;
+    EXPECT_TRUE(platform::isStartCommand(last));
+    for (int g = 0; g < 16; ++g)
+        EXPECT_EQ(line(2).CaptureBuffer[g], signalpath::scramble(2, kSpace[g]))
+            << "captures hold raw bytes, group " << g;
+    EXPECT_EQ(line(2).CaptureBuffer[kCaptureSamples], 0) << "entry 1792 stays unused";
+
+    // Still active: one capture in every tick.
+    for (int t = 1; t <= 3; ++t) {
+        rig.runTicks(1);
+        EXPECT_TRUE(line(2).CaptureTrigger);
+        EXPECT_EQ(rig.outputCount(a), commands + 1 + t) << "tick " << t;
+    }
+    play(a, 2, kQuiet);
+    ASSERT_TRUE(until([&] { return !line(2).CaptureTrigger; }));
+    EXPECT_FALSE(line(2).LineStage);
+    const auto after = rig.outputCount(a);
+    rig.runTicks(20);
+    EXPECT_EQ(rig.outputCount(a), after) << "no capture once the line is quiet";
+}
+
+TEST_F(LineWatchTest, ARedrawnFillerGoesOutBeforeEachCapture) {
+    const auto first = rig.bus.outputReports(a.id).back().bytes;
+    play(a, 1, kMark);
+    ASSERT_TRUE(until([&] { return line(1).LineStage; }));
+    play(a, 1, kSpace);
+    ASSERT_TRUE(until([&] { return line(1).CaptureTrigger; }));
+    const auto capture = rig.bus.outputReports(a.id).back().bytes;
+    EXPECT_TRUE(std::equal(first.begin(), first.begin() + 12, capture.begin()));
+    EXPECT_TRUE(std::equal(first.begin() + 57, first.end(), capture.begin() + 57));
+    EXPECT_FALSE(std::equal(first.begin() + 12, first.begin() + 57, capture.begin() + 12));
+}
+
+class TwoDeviceLineWatchTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        rig.control->UserControl_Terminate();
+        const auto audit = rig.bus.audit();
+        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
+    }
+    ControlRig rig;
+};
+
+TEST_F(TwoDeviceLineWatchTest, ATriggerOnLine6CapturesBothDevices) {
+    const auto a = rig.addDevice("aaaa0001");
+    const auto b = rig.addDevice("bbbb0002");
+    ASSERT_TRUE(startAndConnect(rig));
+    const auto ca = rig.outputCount(a), cb = rig.outputCount(b);
+    const long from = sampleAt(rig.bus.now());
+    b.lines->pattern(2, from, LONG_MAX, kMark);
+    a.lines->pattern(4, from, LONG_MAX, kSpace); // Device1's line 4 carries space only
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.control->line(6).LineStage; }, 40));
+    b.lines->pattern(2, sampleAt(rig.bus.now()), LONG_MAX, kSpace);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.control->line(6).CaptureTrigger; }, 40));
+    EXPECT_EQ(rig.outputCount(a), ca + 1);
+    EXPECT_EQ(rig.outputCount(b), cb + 1);
+    EXPECT_EQ(rig.control->line(6).CaptureBuffer[0], signalpath::scramble(2, kSpace[0]));
+    EXPECT_EQ(rig.control->line(4).CaptureBuffer[0], signalpath::scramble(4, kSpace[0]));
+}
+
+} // namespace
+} // namespace crmcontrol::testing

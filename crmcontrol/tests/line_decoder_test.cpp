@@ -1,0 +1,267 @@
+// The frame searches and the agreement rule of both decoders over scripted bit
+// strings, one per pass and start offset, and the raise with its line members.
+#include "crmcontrol/line_decoder.h"
+#include "crmcontrol/tests/recording_sink.h"
+#include "decoding/tests/frame_text.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace crmcontrol {
+namespace {
+
+using decoding::BitString;
+using namespace decoding::testing;
+using testing::RecordingSink;
+
+struct Placed {
+    int pass, offset;
+    std::string text; // padded with marks to the pass's length
+};
+
+// Bit strings by pass and offset (marks where none is given), and the order in
+// which the decoder asked for them.
+class ScriptedPasses : public decoding::BitPasses {
+public:
+    explicit ScriptedPasses(const std::vector<Placed>& placed) {
+        for (int pass = 0; pass < 2; ++pass)
+            idle_[pass] = BitString::fromText(marks(kDecoderPasses[pass].bitCount()));
+        for (const auto& p : placed) {
+            const int size = kDecoderPasses[p.pass].bitCount();
+            strings_[{p.pass, p.offset}] = BitString::fromText(placedText(p.text, size));
+        }
+    }
+    static std::string placedText(const std::string& text, int size) {
+        return placed(0, text, size);
+    }
+
+    const BitString& bitPass(int pass, int offset) override {
+        asked.emplace_back(pass, offset);
+        const auto it = strings_.find({pass, offset});
+        return it != strings_.end() ? it->second : idle_[pass];
+    }
+    std::vector<std::pair<int, int>> asked;
+
+private:
+    std::map<std::pair<int, int>, BitString> strings_;
+    BitString idle_[2];
+};
+
+// A frame of the calling-number parameter at position 1 + lead.
+std::string counted(const std::string& digits, int lead = 30) {
+    return marks(lead) + numberParameter(digits);
+}
+std::string brokenCounted(const std::string& digits, int lead = 30) {
+    std::string t = counted(digits, lead);
+    t[static_cast<std::size_t>(lead + 49)] = '0'; // stop bit of digit 3
+    return t;
+}
+// Digits without a parameter before them, one further character, ten marks.
+std::string fixed(const std::string& digits, int lead = 40) {
+    std::string t = std::string(static_cast<std::size_t>(lead), '0');
+    for (int i = 1; i < lead; i += 3)
+        t[static_cast<std::size_t>(i)] = '1';
+    return t + characters(digits) + character(0x5A) + marks(10) + characters("\x7f\x7f");
+}
+
+struct SearchCase {
+    const char* name;
+    std::vector<Placed> strings;
+    std::optional<std::string> raised;
+    std::pair<int, int> lastAsked; // the offset that raised, or the last of all
+};
+
+constexpr std::pair<int, int> kLastOffset{1, 66};
+
+void runCases(const std::vector<SearchCase>& cases, bool fixedFrames) {
+    for (const auto& c : cases) {
+        LineDecoder decoder(2);
+        ScriptedPasses passes(c.strings);
+        RecordingSink sink;
+        const bool raised = fixedFrames ? decoder.searchFixedFrames(passes, sink)
+                                        : decoder.searchCountedFrames(passes, sink);
+        EXPECT_EQ(raised, c.raised.has_value()) << c.name;
+        ASSERT_EQ(sink.calls.size(), c.raised ? 1u : 0u) << c.name;
+        if (c.raised) {
+            EXPECT_EQ(sink.calls[0].number, *c.raised) << c.name;
+            EXPECT_EQ(decoder.DecodedNumber, *c.raised) << c.name;
+        }
+        ASSERT_FALSE(passes.asked.empty());
+        EXPECT_EQ(passes.asked.back(), c.lastAsked) << c.name;
+        EXPECT_EQ(passes.asked.size(),
+                  static_cast<std::size_t>(c.lastAsked.first == 0 ? c.lastAsked.second + 1
+                                                                  : 10 + c.lastAsked.second + 1))
+            << c.name << ": offsets are visited in order, pass 0 first";
+    }
+}
+
+TEST(CountedFrameDecoder, FrameSearchAndAgreement) {
+    const std::string number = "5551234";
+    const std::vector<SearchCase> cases = {
+        {"one clean frame at one offset raises nothing",
+         {{0, 3, counted(number)}},
+         {},
+         kLastOffset},
+        {"two successive agreeing frames raise at the second",
+         {{0, 3, counted(number)}, {0, 4, counted(number, 60)}, {0, 5, counted(number)}},
+         number,
+         {0, 4}},
+        {"A, B with a digit error, C do not raise; D does",
+         {{0, 1, counted(number)},
+          {0, 2, counted("555:234")},
+          {0, 3, counted(number)},
+          {1, 7, counted(number)}},
+         number,
+         {1, 7}},
+        {"A, B with a digit error, C and nothing more",
+         {{0, 1, counted(number)}, {0, 2, counted("555:234")}, {0, 3, counted(number)}},
+         {},
+         kLastOffset},
+        {"frames failing the checks between agreeing ones do not count",
+         {{0, 1, counted(number)}, {0, 2, brokenCounted("1112223")}, {0, 6, counted(number)}},
+         number,
+         {0, 6}},
+        {"a frame with other digits in between does",
+         {{0, 1, counted(number)}, {0, 2, counted("1112223")}, {0, 6, counted(number)}},
+         {},
+         kLastOffset},
+        {"length 14 is skipped and the frame behind it found",
+         {{0, 0, counted("12345678901234", 5) + numberParameter(number)},
+          {0, 1, counted("12345678901234", 5) + numberParameter(number)}},
+         number,
+         {0, 1}},
+        {"lengths 1 and 2 are kept but never raised",
+         {{0, 0, counted("12")}, {0, 1, counted("12")}, {0, 2, counted("7")}, {0, 3, counted("7")}},
+         {},
+         kLastOffset},
+        {"a short frame replaces the kept number",
+         {{0, 0, counted(number)}, {0, 1, counted("12")}, {0, 2, counted(number)}},
+         {},
+         kLastOffset},
+        {"length bits cut off by the end give no frame",
+         {{0, 0, marks(257) + character(0x02)}, {0, 1, marks(257) + character(0x02)}},
+         {},
+         kLastOffset},
+        {"a failed first frame ends its offset",
+         {{0, 0, brokenCounted(number, 5) + numberParameter(number)},
+          {0, 1, brokenCounted(number, 5) + numberParameter(number)}},
+         {},
+         kLastOffset},
+        {"the first pass-1 frame agrees with the last pass-0 frame",
+         {{0, 9, counted(number)}, {1, 0, counted(number)}},
+         number,
+         {1, 0}},
+        {"thirteen digits at the end of pass 1",
+         {{1, 65, counted("1234567890123", 100)}, {1, 66, counted("1234567890123", 100)}},
+         "1234567890123",
+         {1, 66}},
+        {"fourteen digits never",
+         {{1, 65, counted("12345678901234")}, {1, 66, counted("12345678901234")}},
+         {},
+         kLastOffset},
+    };
+    runCases(cases, false);
+}
+
+TEST(FixedFrameDecoder, FrameSearchAndAgreement) {
+    const std::string eleven = "05321234567";
+    const std::string seven = "5551234";
+    const std::vector<SearchCase> cases = {
+        {"an 11-digit number beginning with 0 at two successive offsets",
+         {{0, 4, fixed(eleven)}, {0, 5, fixed(eleven, 41)}},
+         eleven,
+         {0, 5}},
+        {"a 7-digit number at two successive offsets",
+         {{1, 20, fixed(seven)}, {1, 21, fixed(seven)}},
+         seven,
+         {1, 21}},
+        {"where both conditions hold the 11-digit frame is taken (and fails here)",
+         {{0, 0, fixed("0551234") + marks(40)}, {0, 1, fixed("0551234") + marks(40)}},
+         {},
+         kLastOffset},
+        {"an 11-digit number not beginning with 0 gives its last 7 digits",
+         {{0, 0, fixed("15321234567")}, {0, 1, fixed("15321234567")}},
+         "1234567",
+         {0, 1}},
+        {"the 20 characters before the first digit are not examined",
+         {{0, 0, fixed(seven, 25)}, {0, 1, std::string(25, '0') + fixed(seven, 0)}},
+         seven,
+         {0, 1}},
+        {"a first digit at p <= 20 is judged like any other",
+         {{0, 0, fixed(seven, 2)}, {0, 1, fixed(seven, 0)}},
+         seven,
+         {0, 1}},
+        {"one clean frame only raises nothing", {{0, 0, fixed(eleven)}}, {}, kLastOffset},
+        {"a mark run past the end of the string is not met",
+         {{1, 0, fixed(eleven, 130)}, {1, 1, fixed(eleven, 130)}},
+         {},
+         kLastOffset},
+        {"a digit error breaks the agreement",
+         {{0, 0, fixed(seven)}, {0, 1, fixed("555:234")}, {0, 2, fixed(seven)}},
+         {},
+         kLastOffset},
+        {"the counted frame's parameter is not needed but does no harm",
+         {{0, 0, counted(eleven) + character(0x5A) + marks(10)},
+          {0, 1, counted(eleven) + character(0x5A) + marks(10)}},
+         eleven,
+         {0, 1}},
+    };
+    runCases(cases, true);
+}
+
+TEST(FixedFrameDecoder, KeepsItsOwnAgreement) {
+    // The counted-frame run keeps "5551234" from its last offset; the fixed-frame
+    // run finds the same digits once, at its first offset, and must not agree.
+    LineDecoder decoder(1);
+    ScriptedPasses passes(
+        {{1, 66, counted("5551234") + characters("\x01\x01")}, {0, 0, fixed("5551234")}});
+    RecordingSink sink;
+    EXPECT_FALSE(decoder.searchCountedFrames(passes, sink));
+    EXPECT_EQ(decoder.KeptNumber, "5551234");
+    EXPECT_FALSE(decoder.searchFixedFrames(passes, sink));
+    EXPECT_EQ(decoder.KeptNumber, "5551234");
+    EXPECT_TRUE(sink.calls.empty());
+}
+
+struct MemberCase {
+    int line;
+    bool device2Seen;
+    const char* serial;
+    const char* lineNumber;
+    std::vector<int> staged;
+};
+
+TEST(LineDecoder, RaiseCarriesTheLineAndStagesTheOtherLinesAfterTheHandler) {
+    const MemberCase cases[] = {
+        {1, false, "0000A1B2", "1", {2, 3, 4}},
+        {2, false, "0000A1B2", "2", {1, 3, 4}},
+        {2, true, "0000A1B2", "2", {1, 3, 4, 5, 6, 7, 8}},
+        {4, true, "0000A1B2", "4", {1, 2, 3, 5, 6, 7, 8}},
+        {5, true, "0000C3D4", "1", {1, 2, 3, 4, 6, 7, 8}},
+        {5, false, "0000C3D4", "1", {1, 2, 3, 4, 6, 7, 8}},
+        {6, true, "0000C3D4", "2", {1, 2, 3, 4, 5, 7, 8}},
+        {8, true, "0000C3D4", "4", {1, 2, 3, 4, 5, 6, 7}},
+    };
+    for (const auto& c : cases) {
+        LineDecoder decoder(c.line);
+        ScriptedPasses passes({{0, 0, counted("0123")}, {0, 1, counted("0123")}});
+        RecordingSink sink;
+        sink.Device2Seen = c.device2Seen;
+        ASSERT_TRUE(decoder.searchCountedFrames(passes, sink));
+        ASSERT_EQ(sink.calls.size(), 1u);
+        const auto& call = sink.calls[0];
+        EXPECT_EQ(call.serial, c.serial) << "line " << c.line;
+        EXPECT_EQ(call.lineNumber, c.lineNumber) << "line " << c.line;
+        EXPECT_EQ(call.date, "10.12.2026");
+        EXPECT_EQ(call.time, "10:01:41");
+        EXPECT_EQ(call.number, "0123");
+        EXPECT_EQ(sink.stagedLines, c.staged)
+            << "line " << c.line << (c.device2Seen ? " with" : " without") << " Device2";
+        EXPECT_TRUE(sink.stagedInsideHandler.empty());
+    }
+}
+
+} // namespace
+} // namespace crmcontrol

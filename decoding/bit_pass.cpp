@@ -1,0 +1,90 @@
+#include "decoding/bit_pass.h"
+
+#include <cassert>
+
+namespace decoding {
+
+namespace {
+
+signalpath::ToneWindow windowAt(std::span<const int> samples, int start) {
+    signalpath::ToneWindow w;
+    for (int j = 0; j < kToneWindowLength; ++j)
+        w[j] = samples[start + j];
+    return w;
+}
+
+} // namespace
+
+void BitPass(signalpath::ToneWorkspace& ws, std::span<const int> samples, int o,
+             const StepPattern& steps, int lastBit) {
+    ws.BitString.clear();
+    int start = o;
+    int step = 0;
+    for (int b = 0; b <= lastBit; ++b) {
+        ws.ToneWindow = windowAt(samples, start);
+        ws.cozucu_g();
+        start += steps.steps[step];
+        step = step + 1 == steps.count ? 0 : step + 1;
+    }
+}
+
+WindowDecisions::WindowDecisions(int maxSamples)
+    : bits_(maxSamples >= kToneWindowLength ? maxSamples - kToneWindowLength + 1 : 0) {}
+
+void WindowDecisions::decide(std::span<const int> samples, ToneDecision decision) {
+    const int windows = static_cast<int>(samples.size()) - kToneWindowLength + 1;
+    assert(windows <= static_cast<int>(bits_.size()));
+    count_ = windows > 0 ? windows : 0;
+    samples_ = samples;
+    for (int s = 0; s < count_; ++s)
+        bits_[s] = decision(windowAt(samples, s)) == '1';
+}
+
+void BitPass(const WindowDecisions& decisions, int o, const StepPattern& steps, int lastBit,
+             BitString& out) {
+    assert(steps.windowStart(o, lastBit) < decisions.windowCount());
+    const int bits = lastBit + 1;
+    int start = o;
+    int step = 0;
+    for (int w = 0; 64 * w < bits; ++w) {
+        const int inWord = bits - 64 * w < 64 ? bits - 64 * w : 64;
+        std::uint64_t word = 0;
+        for (int i = 0; i < inWord; ++i) {
+            word |= static_cast<std::uint64_t>(decisions.mark(start)) << i;
+            start += steps.steps[step];
+            step = step + 1 == steps.count ? 0 : step + 1;
+        }
+        out.setWord(w, word);
+    }
+    for (int w = (bits + 63) / 64; w < BitString::kWords; ++w)
+        out.setWord(w, 0);
+    out.setSize(bits);
+}
+
+DecidedBitPasses::DecidedBitPasses(std::span<const PassPlan> plans) : plans_(plans) {
+    int slots = 0;
+    for (const PassPlan& plan : plans_) {
+        firstSlot_.push_back(slots);
+        slots += plan.lastOffset - plan.firstOffset + 1;
+    }
+    strings_.resize(static_cast<std::size_t>(slots));
+    built_.assign(static_cast<std::size_t>(slots), 0);
+}
+
+void DecidedBitPasses::reset(const WindowDecisions& decisions) {
+    decisions_ = &decisions;
+    built_.assign(built_.size(), 0);
+}
+
+const BitString& DecidedBitPasses::bitPass(int pass, int offset) {
+    const PassPlan& plan = plans_[pass];
+    assert(offset >= plan.firstOffset && offset <= plan.lastOffset);
+    const std::size_t slot = static_cast<std::size_t>(firstSlot_[pass] + offset - plan.firstOffset);
+    if (!built_[slot]) {
+        BitPass(*decisions_, offset, plan.steps, plan.lastBit, strings_[slot]);
+        built_[slot] = 1;
+    }
+    return strings_[slot];
+}
+
+} // namespace decoding

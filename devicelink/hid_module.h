@@ -1,0 +1,163 @@
+// The device link: finds up to two caller-ID devices among the HID interfaces, opens,
+// reads and writes them and watches their presence. Its state is module-wide by design
+// (every control on the host thread shares one device link), so it lives in this one
+// object, whose public members carry the names the controls read and write.
+#pragma once
+
+#include "platform/api.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace devicelink {
+
+// The CRM control and the recorder carry the same device link; the recorder opens
+// Device2 for reading only (with read and write access) and never writes to it.
+enum class Variant { CrmControl, Recorder };
+
+// Identity of the caller-ID device.
+inline constexpr std::uint16_t kVendorId = 0x04D8;
+inline constexpr std::uint16_t kProductId = 0xC5A7;
+// The presence scan counts interfaces whose path begins with this, compared
+// case-sensitively (the platform writes the ids in lower case).
+inline constexpr std::string_view kDevicePathPrefix = "\\\\?\\hid#vid_04d8&pid_c5a7";
+
+inline constexpr std::size_t kReportBufferSize = 65; // report id and 64 payload bytes
+// A device is refused when its reports would not fit the module's buffers: the read
+// fills ReadBuffer_1/_2, the write sends report id 0 and OutputReportData.
+inline constexpr std::uint16_t kMaxInputReportLength = kReportBufferSize;
+inline constexpr std::uint16_t kMaxOutputReportLength = kReportBufferSize + 1;
+inline constexpr platform::Dword kReadTimeoutMs = 500;
+
+using ReportBuffer = std::array<std::uint8_t, kReportBufferSize>;
+
+// Sees every check the device link makes after a platform call. The device link
+// itself drops the result; this exists for diagnostics and tests.
+class CheckObserver {
+public:
+    virtual ~CheckObserver() = default;
+    virtual void checked(std::string_view context, platform::Dword errorCode) = 0;
+};
+
+class HIDmodule {
+public:
+    HIDmodule(platform::Api& api, Variant variant, CheckObserver* observer = nullptr);
+    // Closes what the module still holds open, ReadEvent included.
+    ~HIDmodule();
+    // Pending reads point into this object.
+    HIDmodule(const HIDmodule&) = delete;
+    HIDmodule& operator=(const HIDmodule&) = delete;
+
+    // ---- Module state, shared by every user of the device link.
+    std::string DevicePathName_1, DevicePathName_2;
+    // The identity handles under which the devices were accepted; discovery closes
+    // them before it returns, so these are a record only and are never closed again.
+    platform::Handle HIDHandle_1 = platform::kInvalidHandleValue;
+    platform::Handle HIDHandle_2 = platform::kInvalidHandleValue;
+    // A reading handle closed by a time-out keeps its value here; the module knows it
+    // is closed and never uses or closes that value again. Close handles through
+    // CloseReadHandle1() and its kin, never with the platform's CloseHandle.
+    platform::Handle ReadHandle_1 = platform::kInvalidHandleValue;
+    platform::Handle ReadHandle_2 = platform::kInvalidHandleValue;
+    platform::Handle WriteHandle_1 = platform::kInvalidHandleValue;
+    platform::Handle WriteHandle_2 = platform::kInvalidHandleValue;
+    bool DeviceDetected_1 = false, DeviceDetected_2 = false;
+    bool Device1Seen = false, Device2Seen = false;
+    std::int16_t MatchingDeviceCount = 0;
+    std::string DeviceSerialNumber_1 = "0", DeviceSerialNumber_2 = "0";
+    ReportBuffer ReadBuffer_1{}, ReadBuffer_2{};
+    ReportBuffer OutputReportData{};
+    // Report lengths of the device accepted last; one record for both devices.
+    platform::HidCaps Capabilities{};
+    platform::Handle ReadEvent = platform::kNullHandle;
+    platform::Overlapped ReadOverlapped{};
+
+    // ---- Discovery and presence.
+    // Opens the first caller-ID device as Device1, then always runs FindDevice2.
+    void FindDevice1();
+    // Opens a caller-ID device whose path differs from Device1's (or is Device2's).
+    void FindDevice2();
+    // Counts the present interfaces by path prefix and sets the seen flags; opens
+    // nothing; may forget Device2.
+    void ScanDevicePresence();
+    // Reads the report lengths of the candidate under test into Capabilities. False
+    // (and Capabilities unchanged) when they cannot be read or would not fit.
+    [[nodiscard]] bool ReadDeviceCapabilities();
+
+    // ---- Reports.
+    void PrepareOverlappedRead();
+    // One report into ReadBuffer_1 / _2 within 500 ms, or the device marked lost.
+    void ReadInputReport1();
+    void ReadInputReport2();
+    // Report id 0 and OutputReportData to Device1 / Device2 (the recorder's variant
+    // writes nothing to Device2).
+    void WriteOutputReport1();
+    void WriteOutputReport2();
+
+    // ---- Errors and diagnostics.
+    // Looks up the message of the last platform error and drops it.
+    void CheckApiResult(std::string_view context);
+    std::string GetSystemErrorText(platform::Dword code);
+    static std::string FormatBytesAsHex(const std::uint8_t* start, platform::Dword count);
+
+    // ---- Closing, for the supervision and the termination. Each closes the handle
+    // only while the module holds it open, so nothing is closed twice and a stale value
+    // never reaches another object; the variables keep their values.
+    void CloseReadHandle1();
+    void CloseReadHandle2();
+    void CloseWriteHandle1();
+    void CloseWriteHandle2();
+    // The four reading and writing handles, as the control's termination does.
+    void CloseAllHandles();
+
+    Variant variant() const { return variant_; }
+
+private:
+    // A handle the module opened and whether it still holds it open. The public
+    // variable may keep a closed value (or be set to -1 by the supervision); only
+    // this record decides whether a value may be used or closed.
+    struct HeldHandle {
+        platform::Handle value = platform::kInvalidHandleValue;
+        bool open = false;
+    };
+    struct Device;
+
+    Device device(int which);
+    template <class OnCandidate, class AfterMember>
+    void walkInterfaces(OnCandidate onCandidate, AfterMember afterMember);
+    bool identityMatches();
+    void closeIdentityHandle();
+    void findDevice(int which);
+    void openDevice(const Device& d);
+    void readInputReport(const Device& d);
+    void writeOutputReport(const Device& d);
+    void forgetDevice2();
+    void adopt(platform::Handle& variable, HeldHandle& held, platform::Handle opened);
+    void release(HeldHandle& held);
+    static platform::Handle usable(platform::Handle variable, const HeldHandle& held);
+
+    platform::Api& api_;
+    const Variant variant_;
+    CheckObserver* observer_;
+    platform::Dword lastCheckedError_ = platform::kErrorSuccess;
+
+    HeldHandle readHeld_[2], writeHeld_[2];
+
+    // Working state of a walk.
+    platform::SecurityAttributes securityAttributes_{};
+    platform::Guid hidGuid_{};
+    platform::DevInfo deviceInfoSet_ = platform::kInvalidDevInfo;
+    platform::DeviceInterfaceData interfaceData_{};
+    platform::Dword requiredSize_ = 0;
+    std::vector<std::uint8_t> detailBuffer_;
+    bool result_ = false;
+    bool endOfEnumeration_ = false;
+    std::string candidatePath_;
+    platform::Handle identityHandle_ = platform::kInvalidHandleValue;
+    platform::HidAttributes attributes_{};
+};
+
+} // namespace devicelink
