@@ -31,6 +31,10 @@ int runForm1(HINSTANCE instance, int showCommand) {
     } catch (const std::exception& e) {
         failure = L"Pimbrella could not open its window: " + activex::utf8ToWide(e.what());
     }
+    // The window that went with the failure left a quit message; the message
+    // box must not take it as its own end.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     MessageBoxW(nullptr, failure->c_str(), testprogram::kForm1Caption, MB_OK | MB_ICONERROR);
     return 1;
 }
