@@ -6,7 +6,7 @@
 #   DISPINTERFACE_FLAGS adds type flags widl refuses to write (e.g. 80 for
 #   nonextensible on a dispinterface) to the finished library.
 #   Sets <name>_TLB to the library's path.
-set(ACTIVEX_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools)
+set(ACTIVEX_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools CACHE INTERNAL "The ActiveX build tools")
 
 function(activex_add_typelib name)
   cmake_parse_arguments(ARG "" "IDL" "DISPINTERFACE_FLAGS" ${ARGN})

@@ -88,7 +88,7 @@ Signal modulate(std::span<const std::uint8_t> bits, const FskSettings& fsk) {
         auto bit = static_cast<std::size_t>(n / samplesPerBit);
         if (bit >= bits.size())
             bit = bits.size() - 1;
-        const double value = fsk.amplitude * std::sin(phase) + noise.next();
+        const double value = fsk.amplitude * std::sin(phase) + noise.at(n);
         out.push_back(static_cast<int>(std::lround(value)));
         // The phase runs on: the next sample continues the tone of its own bit.
         phase += twoPi * (bits[bit] ? fsk.markHz : fsk.spaceHz) / kSampleRate;

@@ -1,25 +1,22 @@
-// Reproducible white Gaussian noise for the stand-in's signals: the same seed
-// gives the same samples in every build (the generator and the transform are ours,
-// not the standard library's unspecified distributions).
+// Reproducible white Gaussian noise for the stand-in's signals. Each value is a pure
+// function of the seed and the sample index, so a line's noise at a given time is
+// the same however its reports are asked for, and in every build.
 #pragma once
 
 #include <cstdint>
-#include <random>
 
 namespace standin {
 
 class GaussianNoise {
 public:
-    explicit GaussianNoise(std::uint32_t seed, double rms) : engine_(seed), rms_(rms) {}
+    GaussianNoise(std::uint32_t seed, double rms) : seed_(seed), rms_(rms) {}
 
-    // The next noise value; 0 when the rms is 0.
-    double next();
+    // The noise value of sample `index`; 0 when the rms is 0.
+    double at(std::uint64_t index) const;
 
 private:
-    std::mt19937 engine_;
+    std::uint32_t seed_;
     double rms_;
-    double spare_ = 0.0;
-    bool haveSpare_ = false;
 };
 
 } // namespace standin
