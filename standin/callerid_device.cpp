@@ -18,8 +18,4 @@ void CallerIdDeviceSource::fillInputReport(platform::Microseconds firstSample,
         }
 }
 
-void ForeignDeviceSource::fillInputReport(platform::Microseconds, std::span<std::uint8_t> report) {
-    std::fill(report.begin(), report.end(), std::uint8_t{0});
-}
-
 } // namespace standin

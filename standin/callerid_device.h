@@ -25,10 +25,4 @@ private:
     std::array<LineSignal, kLinesPerDevice> lines_;
 };
 
-// Another HID device on the bus: its reports are all zero.
-class ForeignDeviceSource final : public platform::ReportSource {
-public:
-    void fillInputReport(platform::Microseconds, std::span<std::uint8_t> report) override;
-};
-
 } // namespace standin

@@ -15,8 +15,8 @@
 namespace standin {
 namespace {
 
-// A statement's words after the keyword: positional words first, then key=value
-// options and bare flags in any order. Every option must be used by the statement.
+// A statement's words after the keyword: its positional words first, then key=value
+// options and bare flags in any order. Every option and flag must be known to it.
 struct Statement {
     std::string keyword;
     std::vector<std::string> positional;
@@ -78,7 +78,7 @@ Statement toStatement(std::vector<std::string> words) {
             inOptions = true;
         } else if (inOptions) {
             s.flags.insert(w);
-        } else {
+        } else { // beyond the statement's own positional words, a flag (Reader)
             s.positional.push_back(w);
         }
     }
@@ -89,10 +89,13 @@ class Reader {
 public:
     explicit Reader(Statement s) : s_(std::move(s)) {}
 
-    // Positional words: exactly `count` of them, named in `usage` for the message.
-    void expectPositional(std::size_t count, const char* usage) const {
-        if (s_.positional.size() != count)
+    // The first `count` words are positional (named in `usage` for the message);
+    // words after them are flags.
+    void expectPositional(std::size_t count, const char* usage) {
+        if (s_.positional.size() < count)
             throw Refusal{"expected \"" + std::string(usage) + "\""};
+        s_.flags.insert(s_.positional.begin() + count, s_.positional.end());
+        s_.positional.resize(count);
     }
     const std::string& positional(std::size_t i) const { return s_.positional[i]; }
 
@@ -474,9 +477,7 @@ void installScenario(platform::SimulatedBus& bus, const Scenario& scenario) {
                 if (s.device == i)
                     lines[s.line - 1].place(s.startSample, s.samples);
             source = std::make_unique<CallerIdDeviceSource>(std::move(lines));
-        } else {
-            source = std::make_unique<ForeignDeviceSource>();
-        }
+        } // a foreign device's reports stay all zero
         ids.push_back(bus.addDevice(d.description, std::move(source), d.plugged));
     }
     for (const auto& e : scenario.events)
