@@ -27,8 +27,8 @@ public:
                                                   Dword* RequiredSize,
                                                   DeviceInfoData* DeviceInfo) = 0;
     virtual bool SetupDiGetDeviceRegistryPropertyA(DevInfo DeviceInfoSet,
-                                                   const DeviceInfoData* DeviceInfo,
-                                                   Dword Property, Dword* PropertyRegDataType,
+                                                   const DeviceInfoData* DeviceInfo, Dword Property,
+                                                   Dword* PropertyRegDataType,
                                                    std::uint8_t* PropertyBuffer,
                                                    Dword PropertyBufferSize,
                                                    Dword* RequiredSize) = 0;
@@ -74,9 +74,8 @@ public:
     virtual Dword GetLastError() = 0;
     // Only FORMAT_MESSAGE_FROM_SYSTEM (with or without IGNORE_INSERTS) into the
     // caller's buffer; Arguments must be null.
-    virtual Dword FormatMessageA(Dword Flags, const void* Source, Dword MessageId,
-                                 Dword LanguageId, char* Buffer, Dword Size,
-                                 void* Arguments) = 0;
+    virtual Dword FormatMessageA(Dword Flags, const void* Source, Dword MessageId, Dword LanguageId,
+                                 char* Buffer, Dword Size, void* Arguments) = 0;
 
     // Modules and the platform version.
     virtual Module LoadLibraryA(const char* LibFileName) = 0;

@@ -1,9 +1,9 @@
 // The process backend of native builds: always the simulated bus, empty unless
 // NORVELLIX_SIMULATOR names a scenario file.
+#include "platform/process_api.h"
+
 #include <cstdlib>
 #include <iostream>
-
-#include "platform/process_api.h"
 
 namespace platform {
 

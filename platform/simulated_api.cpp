@@ -1,12 +1,12 @@
 // The platform calls served from the simulated bus, with the platform's contracts:
 // record sizes, the two-step detail call, access and sharing, overlapped reads and
 // their completion routines, last errors and their message texts, modules, version.
+#include "platform/simulated_state.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <string_view>
-
-#include "platform/simulated_state.h"
 
 namespace platform {
 
@@ -148,10 +148,9 @@ const std::vector<Library>& libraries() {
           "HidP_GetExtendedAttributes",
           "HidP_InitializeReportForID"}},
         {"kernel32.dll",
-         {"CancelIo", "CloseHandle", "CreateEventA", "CreateFileA", "FormatMessageA",
-          "FreeLibrary", "GetLastError", "GetOverlappedResult", "GetProcAddress", "GetVersionExA",
-          "LoadLibraryA", "ReadFile", "ReadFileEx", "ResetEvent", "SleepEx",
-          "WaitForSingleObject", "WriteFile"}},
+         {"CancelIo", "CloseHandle", "CreateEventA", "CreateFileA", "FormatMessageA", "FreeLibrary",
+          "GetLastError", "GetOverlappedResult", "GetProcAddress", "GetVersionExA", "LoadLibraryA",
+          "ReadFile", "ReadFileEx", "ResetEvent", "SleepEx", "WaitForSingleObject", "WriteFile"}},
     };
     return all;
 }
@@ -340,8 +339,8 @@ SimulatedApi::SimulatedApi(SimulatedBus& bus) : bus_(bus) {}
 
 // ---- SetupAPI
 
-DevInfo SimulatedApi::SetupDiGetClassDevsA(const Guid* ClassGuid, const char* Enumerator,
-                                           Window, Dword Flags) {
+DevInfo SimulatedApi::SetupDiGetClassDevsA(const Guid* ClassGuid, const char* Enumerator, Window,
+                                           Dword Flags) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
     if (!(Flags & kDigcfDeviceInterface)) {
@@ -435,8 +434,7 @@ bool SimulatedApi::SetupDiGetDeviceInterfaceDetailA(DevInfo DeviceInfoSet,
             return false;
         }
     }
-    const auto required =
-        static_cast<Dword>(kDeviceInterfaceDetailPathOffset + e.path.size() + 1);
+    const auto required = static_cast<Dword>(kDeviceInterfaceDetailPathOffset + e.path.size() + 1);
     if (RequiredSize)
         *RequiredSize = required;
     if (DeviceInfo) {
@@ -764,7 +762,8 @@ bool SimulatedApi::ReadFile(Handle File, void* Buffer, Dword ToRead, Dword* Read
         auto error = std::make_shared<Dword>(kErrorSuccess);
         f->pending.push_back(
             PendingRead{nullptr, out, nullptr, std::this_thread::get_id(), nullptr, done, error});
-        s.waitUntil(call.lock(), [&] { return *done; }, std::nullopt);
+        s.waitUntil(
+            call.lock(), [&] { return *done; }, std::nullopt);
         if (*error != kErrorSuccess) {
             s.setLastError(*error);
             return false;
@@ -958,7 +957,8 @@ Dword SimulatedApi::WaitForSingleObject(Handle Object, Dword Milliseconds) {
     std::optional<Microseconds> deadline;
     if (Milliseconds != kInfinite)
         deadline = s.clockNow() + std::chrono::milliseconds(Milliseconds);
-    if (!s.waitUntil(call.lock(), [&] { return event->signalled; }, deadline))
+    if (!s.waitUntil(
+            call.lock(), [&] { return event->signalled; }, deadline))
         return kWaitTimeout;
     if (!event->manualReset)
         event->signalled = false;
@@ -1032,8 +1032,8 @@ Module SimulatedApi::LoadLibraryA(const char* LibFileName) {
     if (name.find('.') == std::string::npos)
         name += ".dll";
     const auto& libs = libraries();
-    const auto lib = std::find_if(libs.begin(), libs.end(),
-                                  [&](const Library& l) { return name == l.name; });
+    const auto lib =
+        std::find_if(libs.begin(), libs.end(), [&](const Library& l) { return name == l.name; });
     if (lib == libs.end() || s.hiddenModules.count(name)) {
         s.setLastError(kErrorModNotFound);
         return kNullModule;
@@ -1075,8 +1075,8 @@ Proc SimulatedApi::GetProcAddress(Module Lib, const char* ProcName) {
         s.setLastError(kErrorProcNotFound);
         return kNullProc;
     }
-    return Proc{static_cast<std::intptr_t>(0x10000 * (it->second.library + 1) +
-                                           (e - exports.begin()) + 1)};
+    return Proc{
+        static_cast<std::intptr_t>(0x10000 * (it->second.library + 1) + (e - exports.begin()) + 1)};
 }
 
 bool SimulatedApi::FreeLibrary(Module Lib) {

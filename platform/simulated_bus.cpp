@@ -1,10 +1,10 @@
 // The simulated bus: devices, the clock (real time or fast), scheduled actions,
 // report production into the open handles' input buffers, and the audit.
+#include "platform/simulated_state.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
-
-#include "platform/simulated_state.h"
 
 namespace platform {
 
@@ -144,8 +144,8 @@ void SimulatedBus::State::produceReports(DeviceId id, Microseconds upTo) {
     std::vector<FileObject*> targets;
     if (d.plugged && d.started && !d.description.silent) {
         for (auto& [value, object] : objects)
-            if (!object.closed && object.file && object.file->device == id &&
-                object.file->read && fileIsLive(*object.file))
+            if (!object.closed && object.file && object.file->device == id && object.file->read &&
+                fileIsLive(*object.file))
                 targets.push_back(object.file.get());
     }
     if (targets.empty()) {
@@ -356,10 +356,10 @@ DeviceId SimulatedBus::addDevice(DeviceDescription description,
     SimulatedDevice d;
     if (description.instanceId.empty())
         description.instanceId = defaultInstanceId(id);
-    d.path = description.interfacePath.empty()
-                 ? interfacePathFor(description.vendorId, description.productId,
-                                    description.instanceId)
-                 : description.interfacePath;
+    d.path =
+        description.interfacePath.empty()
+            ? interfacePathFor(description.vendorId, description.productId, description.instanceId)
+            : description.interfacePath;
     d.description = std::move(description);
     d.source = std::move(source);
     d.devInst = static_cast<Dword>(0x10001 + id);

@@ -4,6 +4,8 @@
 // The bus also keeps the audit of handles that tests check after device tests.
 #pragma once
 
+#include "platform/api.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +15,6 @@
 #include <span>
 #include <string>
 #include <vector>
-
-#include "platform/api.h"
 
 namespace platform {
 
@@ -51,8 +51,8 @@ struct DeviceDescription {
     std::uint16_t inputReportLength = 65;
     std::uint16_t outputReportLength = 65;
     // Faults at the start; each can be changed later (DeviceAction).
-    bool silent = false;           // no reports: reads time out
-    bool heldExclusively = false;  // another process holds it: only access 0 opens
+    bool silent = false;               // no reports: reads time out
+    bool heldExclusively = false;      // another process holds it: only access 0 opens
     bool waitsForStartCommand = false; // streams only after a valid start command
 };
 
@@ -170,7 +170,7 @@ public:
 
     // Platform faults for the run-time binding.
     void setPlatformVersion(PlatformVersion version);
-    void hideModule(const std::string& name);                              // LoadLibraryA fails
+    void hideModule(const std::string& name);                                  // LoadLibraryA fails
     void hideExport(const std::string& module, const std::string& exportName); // not found
 
     Audit audit() const;

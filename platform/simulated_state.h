@@ -3,6 +3,8 @@
 // the per-thread last errors and queued completion routines. Private to the bus.
 #pragma once
 
+#include "platform/simulated_bus.h"
+
 #include <condition_variable>
 #include <deque>
 #include <list>
@@ -11,8 +13,6 @@
 #include <mutex>
 #include <set>
 #include <thread>
-
-#include "platform/simulated_bus.h"
 
 namespace platform {
 
@@ -38,9 +38,9 @@ struct PendingRead {
     std::uint8_t* buffer = nullptr;
     CompletionRoutine routine = nullptr;
     std::thread::id thread;
-    std::shared_ptr<EventObject> event;  // overlapped ReadFile's event, if any
-    std::shared_ptr<bool> done;          // blocking reads wait for this
-    std::shared_ptr<Dword> error;        // and read the outcome from here
+    std::shared_ptr<EventObject> event; // overlapped ReadFile's event, if any
+    std::shared_ptr<bool> done;         // blocking reads wait for this
+    std::shared_ptr<Dword> error;       // and read the outcome from here
 };
 
 struct FileObject {

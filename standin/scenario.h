@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include <string>
+
 namespace standin {
 
 struct ScenarioLine {

@@ -2,13 +2,12 @@
 // its time, and the calls a device test makes over and over.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "platform/simulated_bus.h"
 
 #include <array>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
-
-#include "platform/simulated_bus.h"
 
 namespace platform::testing {
 
@@ -44,8 +43,8 @@ protected:
     }
     Handle open(DeviceId d, Dword access, Dword flags = 0,
                 Dword share = kFileShareRead | kFileShareWrite) {
-        return api.CreateFileA(bus.interfacePath(d).c_str(), access, share, nullptr,
-                               kOpenExisting, flags, kNullHandle);
+        return api.CreateFileA(bus.interfacePath(d).c_str(), access, share, nullptr, kOpenExisting,
+                               flags, kNullHandle);
     }
     Handle openReader(DeviceId d) { return open(d, kGenericRead, kFileFlagOverlapped); }
 

@@ -1,8 +1,8 @@
 // The contracts of the simulated platform calls that the device link and the HID
 // controller rely on.
-#include <thread>
-
 #include "platform/tests/bus_fixture.h"
+
+#include <thread>
 
 namespace platform::testing {
 namespace {
@@ -41,8 +41,8 @@ protected:
         set = api.SetupDiGetClassDevsA(&kHidInterfaceClassGuid, nullptr, kNullWindow,
                                        kDigcfPresent | kDigcfDeviceInterface);
         iface.cbSize = kDeviceInterfaceDataSize;
-        ASSERT_TRUE(api.SetupDiEnumDeviceInterfaces(set, nullptr, &kHidInterfaceClassGuid, 0,
-                                                    &iface));
+        ASSERT_TRUE(
+            api.SetupDiEnumDeviceInterfaces(set, nullptr, &kHidInterfaceClassGuid, 0, &iface));
     }
     void TearDown() override { EXPECT_TRUE(api.SetupDiDestroyDeviceInfoList(set)); }
 };
@@ -80,8 +80,8 @@ TEST_F(Enumeration, RefusesRecordsWithoutTheirSizeFields) {
     std::vector<std::uint8_t> detail(200);
     const Dword size64 = 8;
     std::memcpy(detail.data(), &size64, 4);
-    EXPECT_FALSE(api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), 200, nullptr,
-                                                      nullptr));
+    EXPECT_FALSE(
+        api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), 200, nullptr, nullptr));
     EXPECT_EQ(api.GetLastError(), kErrorInvalidUserBuffer);
 }
 
@@ -100,8 +100,8 @@ TEST_F(Enumeration, DetailIsAskedTwiceFirstForItsSize) {
     EXPECT_FALSE(api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), required - 1,
                                                       nullptr, nullptr));
     EXPECT_EQ(api.GetLastError(), kErrorInsufficientBuffer);
-    ASSERT_TRUE(api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), required, nullptr,
-                                                     &info));
+    ASSERT_TRUE(
+        api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), required, nullptr, &info));
     EXPECT_EQ(reinterpret_cast<const char*>(detail.data() + 4), path);
     EXPECT_NE(info.DevInst, 0u);
 }
@@ -123,8 +123,8 @@ TEST_F(Enumeration, AnswersRegistryPropertiesWithTheirSizes) {
                                                       sizeof text, nullptr));
     EXPECT_STREQ(reinterpret_cast<const char*>(text), "HIDClass");
     EXPECT_EQ(type, kRegSz);
-    EXPECT_FALSE(api.SetupDiGetDeviceRegistryPropertyA(set, &info, 30, &type, text, sizeof text,
-                                                       nullptr));
+    EXPECT_FALSE(
+        api.SetupDiGetDeviceRegistryPropertyA(set, &info, 30, &type, text, sizeof text, nullptr));
     EXPECT_EQ(api.GetLastError(), kErrorInvalidData);
 }
 
@@ -183,8 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
         OpenCase{"shared handle of ours", false, true, kShareRW, kRW, true, 0},
         OpenCase{"own exclusive handle", false, true, 0, kRW, false, kErrorSharingViolation},
         OpenCase{"own exclusive handle, access 0", false, true, 0, 0, true, 0},
-        OpenCase{"own read-only sharing, write", false, true, kFileShareRead, kGenericWrite,
-                 false, kErrorSharingViolation},
+        OpenCase{"own read-only sharing, write", false, true, kFileShareRead, kGenericWrite, false,
+                 kErrorSharingViolation},
         OpenCase{"own read-only sharing, read", false, true, kFileShareRead, kGenericRead, true,
                  0}),
     [](const auto& info) {
@@ -589,12 +589,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BusTest, UnknownMessageAndShortBufferGiveNothing) {
     char buffer[129] = {};
-    EXPECT_EQ(api.FormatMessageA(kFormatMessageFromSystem, nullptr, 0xDEAD, 0, buffer, 128,
-                                 nullptr),
-              0u);
+    EXPECT_EQ(
+        api.FormatMessageA(kFormatMessageFromSystem, nullptr, 0xDEAD, 0, buffer, 128, nullptr), 0u);
     EXPECT_EQ(api.GetLastError(), kErrorMrMidNotFound);
-    EXPECT_EQ(api.FormatMessageA(kFormatMessageFromSystem, nullptr, 6, 0, buffer, 10, nullptr),
-              0u);
+    EXPECT_EQ(api.FormatMessageA(kFormatMessageFromSystem, nullptr, 6, 0, buffer, 10, nullptr), 0u);
     EXPECT_EQ(api.GetLastError(), kErrorInsufficientBuffer);
 }
 
