@@ -26,14 +26,14 @@ void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLeve
     if (searchCountedFrames(passes_, sink))
         return;
     // The fixed-frame decoder reads the same corrected samples, so the bit strings
-    // of this run serve it unchanged.
-    fixedFrameRun(samples, sink);
+    // of this run serve it unchanged, and its gate is the one that just passed.
+    fixedFrameRun(samples, sink, true);
 }
 
 void LineDecoder::FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink) {
     const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
     decide(samples);
-    fixedFrameRun(samples, sink);
+    fixedFrameRun(samples, sink, false);
 }
 
 void LineDecoder::decide(std::span<const int> samples) {
@@ -41,11 +41,12 @@ void LineDecoder::decide(std::span<const int> samples) {
     passes_.reset(decisions_);
 }
 
-void LineDecoder::fixedFrameRun(std::span<const int> samples, DecoderSink& sink) {
+void LineDecoder::fixedFrameRun(std::span<const int> samples, DecoderSink& sink, bool gatePassed) {
     KeptNumber.clear();
-    // The values passed this gate in the counted-frame decoder; it is applied again
-    // all the same, and a failure would end the run without an event.
-    if (!decoding::RunningMeanGate::passes(samples))
+    // The gate is applied to the samples as they stand; after the counted-frame
+    // decoder they are the values that just passed it, so it passes again and is
+    // not run twice. A failure would end the run without an event.
+    if (!gatePassed && !decoding::RunningMeanGate::passes(samples))
         return;
     searchFixedFrames(passes_, sink);
 }

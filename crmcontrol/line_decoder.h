@@ -70,7 +70,7 @@ public:
 
 private:
     void decide(std::span<const int> samples);
-    void fixedFrameRun(std::span<const int> samples, DecoderSink& sink);
+    void fixedFrameRun(std::span<const int> samples, DecoderSink& sink, bool gatePassed);
     void raise(DecoderSink& sink);
 
     LineMember member_;

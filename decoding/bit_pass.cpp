@@ -40,24 +40,32 @@ void WindowDecisions::decide(std::span<const int> samples, ToneDecision decision
         bits_[s] = decision(windowAt(samples, s)) == '1';
 }
 
-void BitPass(const WindowDecisions& decisions, int o, const StepPattern& steps, int lastBit,
-             BitString& out) {
-    assert(steps.windowStart(o, lastBit) < decisions.windowCount());
-    const int bits = lastBit + 1;
-    int start = o;
+std::vector<int> windowStarts(const StepPattern& steps, int lastBit) {
+    std::vector<int> starts;
+    starts.reserve(static_cast<std::size_t>(lastBit + 1));
+    int start = 0;
     int step = 0;
-    for (int w = 0; 64 * w < bits; ++w) {
-        const int inWord = bits - 64 * w < 64 ? bits - 64 * w : 64;
+    for (int b = 0; b <= lastBit; ++b) {
+        starts.push_back(start);
+        start += steps.steps[step];
+        step = step + 1 == steps.count ? 0 : step + 1;
+    }
+    return starts;
+}
+
+void BitPass(const WindowDecisions& decisions, int o, std::span<const int> starts, BitString& out) {
+    const int bits = static_cast<int>(starts.size());
+    assert(bits <= BitString::kCapacity);
+    assert(bits == 0 || o + starts.back() < decisions.windowCount());
+    const unsigned char* marks = decisions.marks() + o;
+    int b = 0;
+    for (int w = 0; w < BitString::kWords; ++w) {
+        const int inWord = bits - b < 64 ? bits - b : 64;
         std::uint64_t word = 0;
-        for (int i = 0; i < inWord; ++i) {
-            word |= static_cast<std::uint64_t>(decisions.mark(start)) << i;
-            start += steps.steps[step];
-            step = step + 1 == steps.count ? 0 : step + 1;
-        }
+        for (int i = 0; i < inWord; ++i, ++b)
+            word |= static_cast<std::uint64_t>(marks[starts[b]]) << i;
         out.setWord(w, word);
     }
-    for (int w = (bits + 63) / 64; w < BitString::kWords; ++w)
-        out.setWord(w, 0);
     out.setSize(bits);
 }
 
@@ -65,6 +73,7 @@ DecidedBitPasses::DecidedBitPasses(std::span<const PassPlan> plans) : plans_(pla
     int slots = 0;
     for (const PassPlan& plan : plans_) {
         firstSlot_.push_back(slots);
+        starts_.push_back(windowStarts(plan.steps, plan.lastBit));
         slots += plan.lastOffset - plan.firstOffset + 1;
     }
     strings_.resize(static_cast<std::size_t>(slots));
@@ -81,7 +90,7 @@ const BitString& DecidedBitPasses::bitPass(int pass, int offset) {
     assert(offset >= plan.firstOffset && offset <= plan.lastOffset);
     const std::size_t slot = static_cast<std::size_t>(firstSlot_[pass] + offset - plan.firstOffset);
     if (!built_[slot]) {
-        BitPass(*decisions_, offset, plan.steps, plan.lastBit, strings_[slot]);
+        BitPass(*decisions_, offset, starts_[pass], strings_[slot]);
         built_[slot] = 1;
     }
     return strings_[slot];

@@ -72,6 +72,8 @@ public:
 
     int windowCount() const { return count_; }
     bool mark(int start) const { return bits_[start] != 0; }
+    // One byte per window start, 1 for the mark tone.
+    const unsigned char* marks() const { return bits_.data(); }
     // The samples that were decided, for a caller that needs the last window.
     std::span<const int> samples() const { return samples_; }
 
@@ -81,10 +83,13 @@ private:
     int count_ = 0;
 };
 
-// The same bit pass read from the decisions (every window of the pass must lie in
-// them). The result equals the control's BitPass over the decided samples.
-void BitPass(const WindowDecisions& decisions, int o, const StepPattern& steps, int lastBit,
-             BitString& out);
+// The window starts of bits 0..B of a pass at start offset 0.
+std::vector<int> windowStarts(const StepPattern& steps, int lastBit);
+
+// The bit pass read from the decisions: bit b is the decision on the window at
+// o + starts[b] (every one of them must lie in the decisions). The result equals
+// the control's BitPass over the decided samples.
+void BitPass(const WindowDecisions& decisions, int o, std::span<const int> starts, BitString& out);
 
 // The bit strings of one decoder run, by pass (index into the run's plans) and
 // start offset.
@@ -108,6 +113,7 @@ public:
 private:
     std::span<const PassPlan> plans_;
     std::vector<int> firstSlot_; // per pass: slot of its first offset
+    std::vector<std::vector<int>> starts_;
     std::vector<BitString> strings_;
     std::vector<unsigned char> built_;
     const WindowDecisions* decisions_ = nullptr;

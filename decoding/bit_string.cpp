@@ -59,13 +59,17 @@ PositionSet BitString::positionsOf(const Pattern& p) const {
     if (starts <= 0)
         return set;
     const int used = (starts + 63) / 64;
-    for (int w = 0; w < used; ++w) {
-        std::uint64_t m = ~std::uint64_t{0};
-        for (int j = 0; j < p.length; ++j) {
-            const std::uint64_t shifted = wordAt(words_, 64 * w + j);
-            m &= ((p.bits >> j) & 1) ? shifted : ~shifted;
+    for (int w = 0; w < used; ++w)
+        set.words_[w] = ~std::uint64_t{0};
+    for (int j = 0; j < p.length; ++j) {
+        // Characters "0" of the pattern match where the string holds a 0.
+        const std::uint64_t flip = ((p.bits >> j) & 1) ? 0 : ~std::uint64_t{0};
+        for (int w = 0; w < used; ++w) {
+            // Bits 64w + j .. 64w + j + 63; the spare word keeps w + 1 in range.
+            const std::uint64_t shifted =
+                j == 0 ? words_[w] : (words_[w] >> j) | (words_[w + 1] << (64 - j));
+            set.words_[w] &= shifted ^ flip;
         }
-        set.words_[w] = m;
     }
     // Starts too late for the whole pattern are no matches.
     const int tail = starts - 64 * (used - 1);

@@ -19,11 +19,12 @@ public:
         : params_(params), sum_(params.startCredit) {}
 
     // Takes sample x(i) for the next i; false when the mean falls below the floor.
+    // Float operations on these integer-valued operands round exactly as the
+    // double results rounded to single precision would.
     bool admit(int x) {
-        const double magnitude = x < 0 ? -static_cast<double>(x) : static_cast<double>(x);
-        sum_ = static_cast<float>(static_cast<double>(sum_) + magnitude);
+        sum_ += static_cast<float>(x < 0 ? -x : x);
         ++count_;
-        const float mean = static_cast<float>(static_cast<double>(sum_) / count_);
+        const float mean = sum_ / static_cast<float>(count_);
         return !(mean < params_.minimumMean);
     }
 

@@ -4,24 +4,41 @@
 
 namespace signalpath {
 
-ToneAnalysis analyseTone(const ToneWindow& x) {
+namespace {
+
+struct BinStates {
     std::array<double, 2> s1{0.0, 0.0};
     std::array<double, 2> s2{0.0, 0.0};
+};
+
+BinStates recurrences(const ToneWindow& x) {
+    BinStates st;
     for (double sample : x) {
         for (int k = 0; k < 2; ++k) {
-            const double product = kToneCoefficients[k] * s1[k];
-            const double difference = product - s2[k];
+            const double product = kToneCoefficients[k] * st.s1[k];
+            const double difference = product - st.s2[k];
             const double s = difference + sample;
-            s2[k] = s1[k];
-            s1[k] = s;
+            st.s2[k] = st.s1[k];
+            st.s1[k] = s;
         }
     }
+    return st;
+}
 
+// The squared magnitude of bin k, the quantity under the root.
+double squaredMagnitude(const BinStates& st, int k) {
+    const double squares = st.s1[k] * st.s1[k] + st.s2[k] * st.s2[k];
+    const double cross = (kToneCoefficients[k] * st.s1[k]) * st.s2[k];
+    return squares - cross;
+}
+
+} // namespace
+
+ToneAnalysis analyseTone(const ToneWindow& x) {
+    const BinStates st = recurrences(x);
     ToneAnalysis r;
     for (int k = 0; k < 2; ++k) {
-        const double squares = s1[k] * s1[k] + s2[k] * s2[k];
-        const double cross = (kToneCoefficients[k] * s1[k]) * s2[k];
-        r.magnitude[k] = std::sqrt(squares - cross);
+        r.magnitude[k] = std::sqrt(squaredMagnitude(st, k));
         if (r.magnitude[k] >= static_cast<double>(r.maximum)) {
             r.maximum = static_cast<float>(r.magnitude[k]);
             r.strongest = k;
@@ -33,6 +50,27 @@ ToneAnalysis analyseTone(const ToneWindow& x) {
     }
     r.bit = (r.normalised[0] == r.normalised[1]) ? '0' : static_cast<char>('0' + r.strongest);
     return r;
+}
+
+char toneBit(const ToneWindow& x) {
+    // When the squared magnitudes differ by more than 2^-20 of the space bin's,
+    // the magnitudes differ by far more than the rounding of the single-precision
+    // maximum and of the divisions: the space bin keeps the maximum ("0"), or the
+    // mark bin takes it with a normalised magnitude that cannot equal the other
+    // ("1"). Only near a tie, or for a space bin too small for single precision,
+    // does the decision need every step.
+    constexpr double kMargin = 0x1p-20;
+    constexpr double kSmallest = 1e-30;
+    const BinStates st = recurrences(x);
+    const double q0 = squaredMagnitude(st, 0);
+    const double q1 = squaredMagnitude(st, 1);
+    if (q0 > kSmallest) {
+        if (q1 < q0 * (1.0 - kMargin))
+            return '0';
+        if (q1 > q0 * (1.0 + kMargin))
+            return '1';
+    }
+    return analyseTone(x).bit;
 }
 
 namespace {

@@ -20,9 +20,9 @@ inline constexpr std::array<double, 2> kToneCoefficients = {-0.3, 1.2};
 
 // Every working value of one decision, for callers that want to see why.
 struct ToneAnalysis {
-    std::array<double, 2> magnitude{}; // m(k)
-    float maximum = 0.0f;              // M, kept in single precision
-    int strongest = 0;                 // K; a tie goes to bin 1
+    std::array<double, 2> magnitude{};  // m(k)
+    float maximum = 0.0f;               // M, kept in single precision
+    int strongest = 0;                  // K; a tie goes to bin 1
     std::array<double, 2> normalised{}; // n(k) = m(k) / M * 7, or 0 when M is 0
     char bit = '0';
 };
@@ -30,8 +30,10 @@ struct ToneAnalysis {
 // The decision on one window, every step rounded to double in the given order.
 ToneAnalysis analyseTone(const ToneWindow& x);
 
-// '1' when the mark bin is the stronger one and the normalised magnitudes differ.
-inline char toneBit(const ToneWindow& x) { return analyseTone(x).bit; }
+// '1' when the mark bin is the stronger one and the normalised magnitudes differ:
+// always analyseTone(x).bit, found without the roots and divisions where the two
+// bins are far from a tie.
+char toneBit(const ToneWindow& x);
 
 // Trials 0..4, each two windows (entries a..a+5 and a+6..a+11) that both read "1".
 int countMarkTrials(const DetectionBuffer& b);

@@ -1,8 +1,9 @@
 #include "signalpath/tone.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
 
 namespace signalpath {
 namespace {
@@ -64,8 +65,39 @@ TEST(ToneDecision, WorkspaceAppendsOneCharacterPerCall) {
     EXPECT_EQ(ws.BitString, "10");
 }
 
-constexpr DetectionBuffer kMark = {0, 81, 95, 31, -59, -100, -59, 31, 95, 81, 0, -81, -95, -31, 59, 100, 0};
-constexpr DetectionBuffer kSpace = {0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71, 0};
+TEST(ToneDecision, ShortCutAgreesWithEveryStep) {
+    // Impulses, pairs of impulses and constants put the two bins at or near a tie;
+    // random windows of several sizes cover the rest.
+    std::vector<ToneWindow> windows;
+    for (int j = 0; j < 6; ++j)
+        for (int v = -255; v <= 255; ++v) {
+            ToneWindow w{};
+            w[j] = v;
+            windows.push_back(w);
+            for (int i = 0; i < 6; ++i) {
+                ToneWindow pair = w;
+                pair[i] += 37;
+                windows.push_back(pair);
+            }
+            windows.push_back({double(v), double(v), double(v), double(v), double(v), double(v)});
+        }
+    std::mt19937 rng(11);
+    for (int span : {3, 20, 120, 511})
+        for (int n = 0; n < 100000; ++n) {
+            ToneWindow w;
+            for (double& x : w)
+                x = static_cast<int>(rng() % static_cast<unsigned>(span)) - span / 2;
+            windows.push_back(w);
+        }
+    for (const ToneWindow& w : windows)
+        ASSERT_EQ(toneBit(w), analyseTone(w).bit)
+            << w[0] << " " << w[1] << " " << w[2] << " " << w[3] << " " << w[4] << " " << w[5];
+}
+
+constexpr DetectionBuffer kMark = {0,  81, 95,  31,  -59, -100, -59, 31, 95,
+                                   81, 0,  -81, -95, -31, 59,   100, 0};
+constexpr DetectionBuffer kSpace = {0,  99,   -31, -89, 59,  71,  -81, -45, 95,
+                                    16, -100, 16,  95,  -45, -81, 71,  0};
 constexpr DetectionBuffer kSilence = {};
 
 DetectionBuffer partialMark() {

@@ -1,0 +1,81 @@
+// The decoders' cost per capture of all eight lines, as the control runs them
+// after each capture: the worst case, where no line yields a frame and both
+// decoders of every line run every offset of both passes, and a capture whose
+// number is found.
+#include "crmcontrol/line_decoder.h"
+#include "signalpath/descramble.h"
+
+#include <array>
+#include <benchmark/benchmark.h>
+#include <random>
+#include <vector>
+
+namespace {
+
+using crmcontrol::kCaptureSamples;
+using crmcontrol::kLineCount;
+
+constexpr int kZeroLevel = 128;
+
+class CountingSink : public crmcontrol::DecoderSink {
+public:
+    int calls = 0;
+    std::string deviceSerialNumber(int) override { return "0000A1B2"; }
+    bool device2Seen() override { return true; }
+    std::string dateText() override { return "10.12.2026"; }
+    std::string timeText() override { return "10:00:00"; }
+    void OnCallerID(std::string&, std::string&, std::string&, std::string&, std::string&) override {
+        ++calls;
+    }
+    void setLineStage(int) override {}
+};
+
+using Capture = std::array<std::vector<int>, kLineCount>;
+
+// Raw bytes of line k as the device sends them for zero-centred values x.
+std::vector<int> rawLine(int lineIndex, const std::vector<int>& x) {
+    std::vector<int> raw(kCaptureSamples + 1);
+    const int position = crmcontrol::lineMember(lineIndex).position;
+    for (int i = 0; i < kCaptureSamples; ++i) {
+        int v = kZeroLevel + x[static_cast<std::size_t>(i)];
+        v = v < 0 ? 0 : (v > 255 ? 255 : v);
+        raw[static_cast<std::size_t>(i)] =
+            signalpath::scramble(position, static_cast<signalpath::SampleValue>(v));
+    }
+    return raw;
+}
+
+// Line noise loud enough for the gate, in which no frame stands.
+std::vector<int> noise(unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> n(0.0, 40.0);
+    std::vector<int> x(kCaptureSamples);
+    for (int& v : x)
+        v = static_cast<int>(n(rng));
+    return x;
+}
+
+void runCapture(benchmark::State& state, const Capture& capture, int expectedCalls) {
+    crmcontrol::LineDecoders decoders;
+    CountingSink sink;
+    Capture work = capture;
+    for (auto _ : state) {
+        for (int k = 1; k <= kLineCount; ++k) {
+            work[k - 1] = capture[k - 1]; // the decoder overwrites its capture
+            decoders.line(k).CountedFrameDecoder(work[k - 1], kZeroLevel, sink);
+        }
+    }
+    const auto runs = static_cast<int>(state.iterations());
+    if (sink.calls != expectedCalls * runs)
+        state.SkipWithError("the capture did not decode as intended");
+}
+
+void BM_EightLinesNoFrame(benchmark::State& state) {
+    Capture capture;
+    for (int k = 1; k <= kLineCount; ++k)
+        capture[k - 1] = rawLine(k, noise(static_cast<unsigned>(k)));
+    runCapture(state, capture, 0);
+}
+BENCHMARK(BM_EightLinesNoFrame)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -1,0 +1,170 @@
+// Both decoders of a line on captures of synthesized caller-ID bursts, taken and
+// scrambled as the control takes them.
+#include "crmcontrol/line_decoder.h"
+#include "crmcontrol/tests/capture_fixture.h"
+#include "crmcontrol/tests/recording_sink.h"
+
+#include <gtest/gtest.h>
+
+namespace crmcontrol {
+namespace {
+
+using standin::MessageFormat;
+using testing::CaptureSpec;
+using testing::RecordingSink;
+
+struct Decoded {
+    std::vector<testing::RecordedCall> calls;
+    std::vector<int> buffer; // the capture buffer afterwards
+};
+
+Decoded decode(const CaptureSpec& spec, bool device2Seen = true) {
+    Decoded d;
+    d.buffer = testing::rawCapture(spec);
+    LineDecoder decoder(spec.lineIndex);
+    RecordingSink sink;
+    sink.Device2Seen = device2Seen;
+    decoder.CountedFrameDecoder(d.buffer, spec.zeroLevel, sink);
+    d.calls = sink.calls;
+    return d;
+}
+
+CaptureSpec multipleData(const std::string& number, int line = 1) {
+    CaptureSpec spec;
+    spec.call = {"12250930", number, ""};
+    spec.lineIndex = line;
+    return spec;
+}
+
+// The date and time come right before the number: digits 5 to 8 are the hour
+// and minute.
+CaptureSpec singleData(const std::string& number, int line = 1,
+                       const std::string& dateTime = "12251130") {
+    CaptureSpec spec = multipleData(number, line);
+    spec.format = MessageFormat::SingleData;
+    spec.call.dateTime = dateTime;
+    return spec;
+}
+
+struct SignalCase {
+    const char* name;
+    CaptureSpec spec;
+    const char* number; // nullptr: no call
+};
+
+std::vector<SignalCase> signalCases() {
+    std::vector<SignalCase> cases = {
+        {"multiple-data message, 11 digits", multipleData("05321234567"), "05321234567"},
+        {"multiple-data message, 10 digits", multipleData("2125551234"), "2125551234"},
+        {"multiple-data message, 12 digits", multipleData("905321234567"), "905321234567"},
+        {"multiple-data message, 13 digits end past the capture", multipleData("9053212345678"),
+         nullptr},
+        {"multiple-data message, 3 digits", multipleData("112"), "112"},
+        {"multiple-data message, 2 digits are never raised", multipleData("12"), nullptr},
+        {"single-data message, 11 digits from 0", singleData("05321234567"), "05321234567"},
+        {"single-data message, 7 digits", singleData("5551234"), "5551234"},
+        // Any seven digit characters before the checksum make a 7-digit frame, and
+        // a "0" among the time digits starts an 11-digit frame before a shorter
+        // number, which comes first.
+        {"single-data message, 10 digits: the last 7 are read",
+         singleData("2125551234", 1, "12251135"), "5551234"},
+        {"single-data message, 5 digits: read with the minute before them",
+         singleData("12345", 1, "12251135"), "3512345"},
+        {"single-data message at 09:30, 7 digits read with the time before them",
+         singleData("5551234", 1, "12250930"), "09305551234"},
+        {"single-data message at 11:30, 10 digits read with the minute's 0 before them",
+         singleData("2125551234", 1, "12251130"), "02125551234"},
+    };
+    CaptureSpec quiet = multipleData("05321234567");
+    quiet.fsk.amplitude = 6;
+    cases.push_back({"a faint burst", quiet, nullptr});
+    CaptureSpec noisy = multipleData("05321234567");
+    noisy.fsk.noiseRms = 8;
+    cases.push_back({"noise of rms 8 on amplitude 48", noisy, "05321234567"});
+    CaptureSpec fast = multipleData("05321234567");
+    fast.fsk.baud = 8000.0 / 6.6;
+    cases.push_back({"a sender at 6.6 samples per bit (pass 1)", fast, "05321234567"});
+    for (int lead : {0, 40, 100}) {
+        CaptureSpec late = multipleData("2125551234");
+        late.leadSamples = lead;
+        cases.push_back({"lead of 0, 40 or 100 samples", late, "2125551234"});
+    }
+    return cases;
+}
+
+TEST(LineDecoderSignal, CapturesDecodeToTheirNumbers) {
+    for (const auto& c : signalCases()) {
+        const Decoded d = decode(c.spec);
+        if (!c.number) {
+            EXPECT_TRUE(d.calls.empty())
+                << c.name << ": expected no call, got " << d.calls[0].number;
+            continue;
+        }
+        ASSERT_EQ(d.calls.size(), 1u) << c.name;
+        EXPECT_EQ(d.calls[0].number, c.number) << c.name;
+    }
+}
+
+TEST(LineDecoderSignal, EveryLinePositionDescramblesItsCapture) {
+    for (int line = 1; line <= kLineCount; ++line) {
+        const CaptureSpec spec = multipleData("05321234567", line);
+        const Decoded d = decode(spec);
+        ASSERT_EQ(d.calls.size(), 1u) << "line " << line;
+        EXPECT_EQ(d.calls[0].number, "05321234567");
+        EXPECT_EQ(d.calls[0].lineNumber,
+                  std::string(1, static_cast<char>('0' + (line - 1) % 4 + 1)));
+        EXPECT_EQ(d.calls[0].serial, line <= 4 ? "0000A1B2" : "0000C3D4");
+        // The buffer now holds the zero-corrected values (clipped as the line clips).
+        const std::vector<int> x = testing::captureValues(spec);
+        for (int i = 0; i < kCaptureSamples; ++i) {
+            const int clipped = std::min(255, std::max(0, spec.zeroLevel + x[i])) - spec.zeroLevel;
+            ASSERT_EQ(d.buffer[i], clipped) << "line " << line << " sample " << i;
+        }
+    }
+}
+
+TEST(LineDecoderSignal, GateFailingAtOneSampleEndsTheRunWithoutFallback) {
+    // Four silent samples at the start: the mean is 15 / 4 at sample 3. The frame
+    // that follows would raise through either decoder.
+    for (const CaptureSpec& spec : {multipleData("05321234567"), singleData("05321234567")}) {
+        std::vector<int> x = testing::captureValues(spec);
+        for (int i = 0; i < 4; ++i)
+            x[i] = 0;
+        std::vector<int> buffer = testing::rawCapture(x, spec.lineIndex, spec.zeroLevel);
+        const std::vector<int> raw = buffer;
+        LineDecoder decoder(spec.lineIndex);
+        RecordingSink sink;
+        decoder.CountedFrameDecoder(buffer, spec.zeroLevel, sink);
+        EXPECT_TRUE(sink.calls.empty());
+        EXPECT_TRUE(sink.stagedLines.empty());
+        // Corrected up to the failing sample, raw after it.
+        EXPECT_EQ(buffer[3], 0);
+        EXPECT_EQ(buffer[4], raw[4]);
+        EXPECT_EQ(buffer[kCaptureSamples - 1], raw[kCaptureSamples - 1]);
+
+        // The same capture without the silence raises.
+        EXPECT_EQ(decode(spec).calls.size(), 1u);
+    }
+}
+
+TEST(LineDecoderSignal, SingleDataNumbersComeFromTheFallback) {
+    // The counted-frame decoder finds no calling-number parameter in a single-data
+    // message; the fixed-frame decoder, run on what it left, raises.
+    const CaptureSpec spec = singleData("05321234567", 3);
+    std::vector<int> buffer = testing::rawCapture(spec);
+    LineDecoder decoder(3);
+    RecordingSink sink;
+    decoder.CountedFrameDecoder(buffer, spec.zeroLevel, sink);
+    ASSERT_EQ(sink.calls.size(), 1u);
+
+    // The same corrected samples through the fixed-frame decoder alone give the
+    // same call; the counted search alone gives none.
+    RecordingSink fixedOnly;
+    decoder.FixedFrameDecoder(buffer, fixedOnly);
+    ASSERT_EQ(fixedOnly.calls.size(), 1u);
+    EXPECT_EQ(fixedOnly.calls[0].number, "05321234567");
+    EXPECT_EQ(sink.stagedLines, (std::vector<int>{1, 2, 4}));
+}
+
+} // namespace
+} // namespace crmcontrol
