@@ -46,28 +46,29 @@ struct ControlLayout {
 // Frames come first: they lie beneath the labels drawn on them.
 constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
 const ControlLayout kLayout[] = {
-    {kFrame2, L"BUTTON", L"", BS_GROUPBOX, 120, 30, 5052, 510, FontKind::Size9},
-    {kFrame1, L"BUTTON", L"Cihaz Baglanti Durumu", BS_GROUPBOX, 120, 585, 5052, 960,
+    {kFrame2, L"BUTTON", L"", BS_GROUPBOX, 120, 30, 5052, 405, FontKind::Size9},
+    {kFrame1, L"BUTTON", L"Cihaz Baglanti Durumu", BS_GROUPBOX, 120, 465, 5052, 900,
      FontKind::Size9},
-    {kLabel4, L"STATIC", L"Norvellix", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 300, 165, 1440,
-     300, FontKind::Size12},
-    {kLabel9, L"STATIC", L"For CRM Applications", kLabel, 1920, 210, 2640, 240,
+    {kLabel4, L"STATIC", L"Norvellix", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 300, 105, 1440,
+     285, FontKind::Size12},
+    {kLabel9, L"STATIC", L"For CRM Applications", kLabel, 1920, 150, 2640, 240,
      FontKind::Size9Italic},
-    {kLabel6, L"STATIC", kNotConnected, kLabel, 300, 840, 4700, 225, FontKind::Size9},
-    {kLabel7, L"STATIC", L"1.Cihaz DIP No: 0", kLabel, 300, 1065, 4700, 225, FontKind::Size9},
-    {kLabel8, L"STATIC", L"2.Cihaz DIP No: 0", kLabel, 300, 1290, 4700, 225, FontKind::Size9},
+    {kLabel6, L"STATIC", kNotConnected, kLabel, 300, 675, 4700, 225, FontKind::Size9},
+    {kLabel7, L"STATIC", L"1.Cihaz DIP No: 0", kLabel, 300, 885, 4700, 225, FontKind::Size9},
+    {kLabel8, L"STATIC", L"2.Cihaz DIP No: 0", kLabel, 300, 1095, 4700, 225, FontKind::Size9},
     {kLabel5, L"STATIC", L"CihazNo    Hat     Tarih            Saat      TelefonNumarası", kLabel,
-     120, 1590, 5052, 255, FontKind::Size10_2},
-    {kList1, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 120, 1860, 5052, 2430,
+     120, 1380, 5052, 240, FontKind::Size10_2},
+    // Ten rows of the list's font and its border.
+    {kList1, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 120, 1635, 5052, 2730,
      FontKind::Size10_2},
-    {kLabel1, L"STATIC", L"Toplam Arama :", kLabel, 120, 4320, 1320, 240, FontKind::Size9},
-    {kLabel2, L"STATIC", L"0", kLabel, 1470, 4320, 960, 240, FontKind::Size9},
-    {kLabel3, L"STATIC", L"www.norvellix.com.tr", SS_RIGHT | SS_NOPREFIX, 2520, 4320, 2652, 240,
+    {kLabel1, L"STATIC", L"Toplam Arama :", kLabel, 120, 4365, 1320, 219, FontKind::Size9},
+    {kLabel2, L"STATIC", L"0", kLabel, 1470, 4365, 960, 219, FontKind::Size9},
+    {kLabel3, L"STATIC", L"www.norvellix.com.tr", SS_RIGHT | SS_NOPREFIX, 2520, 4365, 2652, 219,
      FontKind::Size9},
 };
 
 // Norvellix1's place: its extent is 593 x 593 HIMETRIC (336 twips).
-constexpr int kNorvellix1X = 4740, kNorvellix1Y = 120;
+constexpr int kNorvellix1X = 4740, kNorvellix1Y = 75;
 constexpr LONG kNorvellix1ExtentHimetric = 593;
 
 int twipsToPixels(int twips, int dpi) {

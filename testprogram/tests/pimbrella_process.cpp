@@ -241,7 +241,8 @@ Capture captureScreen(const RECT& r) {
 
 Capture captureWindow(HWND window) {
     RECT r{};
-    GetWindowRect(window, &r);
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
     return captureScreen(r);
 }
 

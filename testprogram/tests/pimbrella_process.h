@@ -72,6 +72,7 @@ struct Capture {
     COLORREF at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
 };
 Capture captureScreen(const RECT& screenRect);
+// The client area of a window as the screen shows it.
 Capture captureWindow(HWND window);
 // Writes a capture as a 24-bit BMP file; true on success.
 bool writeBmp(const Capture& capture, const std::wstring& path);

@@ -30,6 +30,13 @@ std::string narrow(const std::wstring& text) {
     return out;
 }
 
+std::wstring joined(const std::vector<std::wstring>& rows) {
+    std::wstring all;
+    for (const std::wstring& row : rows)
+        all += row + L"\n";
+    return all;
+}
+
 void unregisterControl() {
     if (!paths.ocx.empty())
         runToEnd(L"regsvr32 /u /s \"" + paths.ocx + L"\"");
@@ -182,7 +189,9 @@ TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) 
     auto program = start(L"two_devices_twelve_calls.scn");
     ASSERT_NE(program->window(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return program->text(kLabel2) == L"12"; }, 90s))
-        << "expected 12 calls, the counter reads " << narrow(program->text(kLabel2));
+        << "expected 12 calls, the counter reads " << narrow(program->text(kLabel2))
+        << "; the list holds:\n"
+        << narrow(joined(program->listRows(kList1)));
 
     EXPECT_EQ(program->text(kLabel6), L"Cihaz Baglandi");
     const std::wstring label7 = program->text(kLabel7), label8 = program->text(kLabel8);
