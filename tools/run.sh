@@ -27,8 +27,23 @@ prefix=$root/build/run/wineprefix
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 wine_run() { "$root/tools/wine-run.sh" "$prefix" win32 "$@"; }
 
+# Every Wine program of the prefix must see one display (the prefix's desktop
+# lives on it), so the display is settled before the first one runs.
+live=
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  live=1
+else
+  state=$root/build/run/xvfb
+  "$root/tools/xvfb.sh" start "$state"
+  trap '"$root/tools/xvfb.sh" stop "$state"' EXIT
+  DISPLAY=$(cat "$state.display")
+  export DISPLAY
+fi
+wine_run --shutdown # a wineserver left from an earlier run may hold another display
+
 # The controls of the build, test libraries aside.
-mapfile -t controls < <(find "$build" -name '*.ocx' -not -path '*/tests/*' | sort)
+mapfile -t controls < <(find "$build" -path '*/wineprefix*' -prune -o -path '*/tests' -prune \
+  -o -name '*.ocx' -print | sort)
 if [ ${#controls[@]} -eq 0 ]; then
   echo "run: the build holds no control library (.ocx)" >&2
   exit 1
@@ -42,15 +57,17 @@ export NORVELLIX_SIMULATOR
 NORVELLIX_SIMULATOR=$(winpath "$scenario")
 echo "run: Pimbrella with the scenario $scenario"
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ -n "$live" ]; then
   echo "run: the window shows on $DISPLAY; close it to end"
   wine_run "$pimbrella" || true
   wine_run --shutdown
   exit 0
 fi
 
-# No display: a private one, for as long as the scenario lasts (its last event
-# plus a few seconds; a scenario on the virtual clock is over much sooner).
+# No display: the private one, for as long as the scenario lasts: its last
+# event plus a few seconds. On the virtual clock each of the control's timer
+# ticks (10 ms at the least) moves one report on, 2 ms: such a scenario takes
+# about five times as long as its times say.
 seconds=$(awk '
   /^[[:space:]]*mode[[:space:]]+fast/ { fast = 1 }
   $2 ~ /^[0-9.]+$/ {
@@ -58,12 +75,7 @@ seconds=$(awk '
     for (i = 3; i <= NF; i++) if ($i ~ /^duration=/) { split($i, d, "="); end += d[2] }
     if (end > last) last = end
   }
-  END { print fast ? 10 : int(last) + 6 }' "$scenario")
-state=$root/build/run/xvfb
-"$root/tools/xvfb.sh" start "$state"
-trap '"$root/tools/xvfb.sh" stop "$state"' EXIT
-DISPLAY=$(cat "$state.display")
-export DISPLAY
+  END { print fast ? int(last * 5) + 10 : int(last) + 6 }' "$scenario")
 shot=$root/build/pimbrella.png
 rm -f "$shot"
 
