@@ -30,6 +30,12 @@ prepare() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Cambria is not installed here; Caladea has its metrics, so windows laid
+  # out for Cambria keep their proportions.
+  if [ ! -f "$prefix/.cambria" ] && fc-list 2>/dev/null | grep -q Caladea; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Cambria /d Caladea /f >/dev/null 2>&1 \
+      && touch "$prefix/.cambria"
+  fi
   flock -u 9
 }
 
