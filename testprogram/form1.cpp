@@ -335,6 +335,9 @@ LRESULT CALLBACK Form1::frameProc(HWND frame, UINT message, WPARAM wParam, LPARA
     case WM_LBUTTONDBLCLK:
         reinterpret_cast<Form1*>(form)->Frame1_DblClick();
         return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(frame, frameProc, 1);
+        return DefSubclassProc(frame, message, wParam, lParam);
     default:
         return DefSubclassProc(frame, message, wParam, lParam);
     }
