@@ -14,7 +14,15 @@ namespace {
 
 // Source of the leading "0" characters of a short path serial.
 constexpr std::string_view kFillText = "00000000";
-constexpr const char* kNoDevice = "0";
+// The serial of no device.
+constexpr std::string_view kNoDevice = "0";
+void setNoDevice(std::string& serial) {
+    serial.assign(1, '0');
+}
+void setNoDevices(devicelink::HIDmodule& link) {
+    setNoDevice(link.DeviceSerialNumber_1);
+    setNoDevice(link.DeviceSerialNumber_2);
+}
 
 // The start command's fixed bytes: payload indexes 0..10 and 56..63.
 constexpr std::uint8_t kCommandHead[] = {25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
@@ -38,8 +46,7 @@ int meanOfSixteen(int sum) {
 
 CrmControl::CrmControl(devicelink::HIDmodule& link, ControlEvents& events, HostServices& host)
     : link_(link), events_(events), host_(host) {
-    link_.DeviceSerialNumber_1 = kNoDevice;
-    link_.DeviceSerialNumber_2 = kNoDevice;
+    setNoDevices(link_);
 }
 
 void CrmControl::G_Start() {
@@ -51,8 +58,7 @@ void CrmControl::G_Stop() {
 }
 
 void CrmControl::G_Reset() {
-    link_.DeviceSerialNumber_1 = kNoDevice;
-    link_.DeviceSerialNumber_2 = kNoDevice;
+    setNoDevices(link_);
     RaiseDisconnected();
     link_.DeviceDetected_1 = false;
     link_.DeviceDetected_2 = false;
@@ -77,108 +83,139 @@ void CrmControl::CloseReadHandles() {
 }
 
 void CrmControl::Timer1_Timer() {
-    auto& d = link_;
+    if (inTick_)
+        return;
+    struct TickScope {
+        bool& flag;
+        explicit TickScope(bool& f) : flag(f) { flag = true; }
+        ~TickScope() { flag = false; }
+    } scope(inTick_);
+    LatchTwoDevices();
+    FallBackToOneDevice();
+    SuperviseDevice1();
+    SuperviseDevice2();
+    SuperviseConnection();
+}
 
-    // 1. Two devices counted: rediscover both, and both go through first sight again.
+// Two devices counted: rediscover both, and both go through first sight again.
+void CrmControl::LatchTwoDevices() {
+    auto& d = link_;
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         sv_.TwoDeviceRescanDone = true;
         sv_.TwoDeviceMode = true;
     }
     if (d.MatchingDeviceCount != 2 && sv_.TwoDeviceRescanDone)
         sv_.TwoDeviceRescanDone = false;
+}
 
-    // 2. Back to one device.
-    if (sv_.TwoDeviceMode && d.MatchingDeviceCount == 1) {
-        sv_.TwoDeviceMode = false;
-        CloseReadHandles();
-        d.Device1Seen = false;
-        d.Device2Seen = false;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
-        RaiseDisconnected();
-        d.FindDevice1();
-    }
+void CrmControl::FallBackToOneDevice() {
+    auto& d = link_;
+    if (!sv_.TwoDeviceMode || d.MatchingDeviceCount != 1)
+        return;
+    sv_.TwoDeviceMode = false;
+    CloseReadHandles();
+    d.Device1Seen = false;
+    d.Device2Seen = false;
+    setNoDevices(d);
+    RaiseDisconnected();
+    d.FindDevice1();
+}
 
-    // 3. Device1: forgotten and searched for while it is not open.
+// Device1 is forgotten and searched for while it is not open.
+void CrmControl::SuperviseDevice1() {
+    auto& d = link_;
     if (!d.DeviceDetected_1) {
         d.DevicePathName_1.clear();
         d.HIDHandle_1 = platform::kInvalidHandleValue;
         d.ReadHandle_1 = platform::kInvalidHandleValue;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         d.Device1Seen = false;
         d.Device2Seen = false;
         d.FindDevice1();
-    } else {
-        sv_.Device1WasDetected = true;
-        if (!d.Device1Seen)
-            d.ScanDevicePresence();
-        // In two-device mode Device1 waits until Device2 is open as well.
-        if (sv_.TwoDeviceMode && !d.DeviceDetected_2)
-            d.DeviceDetected_1 = false;
+        return;
     }
+    sv_.Device1WasDetected = true;
+    if (!d.Device1Seen)
+        d.ScanDevicePresence();
+    // In two-device mode Device1 waits until Device2 is open as well.
+    if (sv_.TwoDeviceMode && !d.DeviceDetected_2)
+        d.DeviceDetected_1 = false;
+}
 
-    // 4. Device2: its loss alone forgets it quietly.
+// The loss of Device2 alone forgets it quietly.
+void CrmControl::SuperviseDevice2() {
+    auto& d = link_;
     if (d.DeviceDetected_2) {
         sv_.Device2WasDetected = true;
-    } else if (sv_.Device2WasDetected) {
-        d.DevicePathName_2.clear();
-        d.HIDHandle_2 = platform::kInvalidHandleValue;
-        d.ReadHandle_2 = platform::kInvalidHandleValue;
-        d.DeviceSerialNumber_2 = kNoDevice;
-        d.Device2Seen = false;
-        d.FindDevice1();
-        for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
-            zeroLevel_[k - 1] = 0;
-        sv_.Device2WasDetected = false;
+        return;
     }
+    if (!sv_.Device2WasDetected)
+        return;
+    d.DevicePathName_2.clear();
+    d.HIDHandle_2 = platform::kInvalidHandleValue;
+    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    setNoDevice(d.DeviceSerialNumber_2);
+    d.Device2Seen = false;
+    d.FindDevice1();
+    for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+        zeroLevel_[k - 1] = 0;
+    sv_.Device2WasDetected = false;
+}
 
-    // 5. Connection.
-    if (sv_.Device1WasDetected && d.Device1Seen) {
-        if (d.DeviceSerialNumber_1 != kNoDevice) {
-            if (!sv_.CalibrationDone) {
-                if (sv_.CalibrationDelayTicks > 9)
-                    CalibrateAndReportConnection();
-                ++sv_.CalibrationDelayTicks;
-                if (sv_.CalibrationDelayTicks > 10) {
-                    sv_.CalibrationDone = true;
-                    sv_.CalibrationDelayTicks = 0;
-                }
-            }
-            WatchLines();
-        } else {
-            d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
-            d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
-            BuildStartCommand();
-            if (d.DeviceSerialNumber_1 != kNoDevice)
-                d.WriteOutputReport1();
-            DrawStartCommandFiller();
-            if (d.DeviceSerialNumber_2 != kNoDevice)
-                d.WriteOutputReport2();
-        }
-        sv_.DeviceStarted = true;
-    } else {
+void CrmControl::SuperviseConnection() {
+    auto& d = link_;
+    if (!sv_.Device1WasDetected || !d.Device1Seen) {
         sv_.CalibrationDone = false;
-        d.DeviceSerialNumber_1 = kNoDevice;
-        d.DeviceSerialNumber_2 = kNoDevice;
+        setNoDevices(d);
         d.MatchingDeviceCount = 0;
         d.FindDevice1();
         if (sv_.DeviceStarted) {
             RaiseDisconnected();
             sv_.DeviceStarted = false;
         }
+        return;
     }
+    if (d.DeviceSerialNumber_1 == kNoDevice) {
+        FirstSight();
+    } else {
+        // Calibration in the eleventh tick that finds the device known; the tick
+        // of first sight does not count.
+        if (!sv_.CalibrationDone) {
+            if (sv_.CalibrationDelayTicks > 9)
+                CalibrateAndReportConnection();
+            ++sv_.CalibrationDelayTicks;
+            if (sv_.CalibrationDelayTicks > 10) {
+                sv_.CalibrationDone = true;
+                sv_.CalibrationDelayTicks = 0;
+            }
+        }
+        WatchLines();
+    }
+    sv_.DeviceStarted = true;
+}
+
+// The serials from the paths and a start command to each device, with a filler
+// of its own.
+void CrmControl::FirstSight() {
+    auto& d = link_;
+    d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
+    BuildStartCommand();
+    if (d.DeviceSerialNumber_1 != kNoDevice)
+        d.WriteOutputReport1();
+    DrawStartCommandFiller();
+    if (d.DeviceSerialNumber_2 != kNoDevice)
+        d.WriteOutputReport2();
 }
 
 std::string CrmControl::PathSerial(const std::string& path) {
     if (path.empty())
-        return kNoDevice;
+        return std::string(kNoDevice);
     std::size_t second = std::string::npos;
     std::size_t third = std::string::npos;
     int ampersands = 0;
@@ -194,7 +231,7 @@ std::string CrmControl::PathSerial(const std::string& path) {
     }
     // Not a path of these devices: no serial, so no device is named after it.
     if (third == std::string::npos)
-        return kNoDevice;
+        return std::string(kNoDevice);
     std::string serial = path.substr(second + 1, third - second - 1);
     if (serial.size() < kFillText.size())
         serial.insert(0, kFillText.substr(0, kFillText.size() - serial.size()));
@@ -207,6 +244,7 @@ void CrmControl::BuildStartCommand() {
         out[i] = kCommandHead[i];
     for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
         out[kTailFirst + i] = kCommandTail[i];
+    // The host's generator is seeded from the time of day by the host itself.
     DrawStartCommandFiller();
 }
 

@@ -25,13 +25,15 @@ static_assert(kCaptureSamples == CaptureReportCount * 16);
 
 // One line's watch state and capture (every line has the same members).
 struct LineState {
-    std::array<int, 17>
-        DetectionBuffer{}; // zero-corrected samples of the latest report, x(16) = x(15)
+    // Zero-corrected samples of the latest report; x(16) repeats x(15).
+    signalpath::DetectionBuffer DetectionBuffer{};
     int LineActivity = 0;
     bool LineStage = false;
     bool MarkDetected = false;
     bool CaptureTrigger = false;
-    std::array<int, kCaptureSamples + 1> CaptureBuffer{}; // raw bytes of the last capture
+    // The raw bytes of the last capture, which the line's decoder overwrites with
+    // their zero-corrected values; entry 1792 is never used.
+    std::array<int, kCaptureSamples + 1> CaptureBuffer{};
 };
 
 // The supervision flags of one control instance.
@@ -58,7 +60,9 @@ public:
     bool timerEnabled() const { return timerEnabled_; } // Timer1.Enabled
 
     // One tick: supervision, line watch, capture, decoders. Runs whether or not
-    // the timer is enabled; the shell calls it only while it is.
+    // the timer is enabled; the shell calls it only while it is. Ticks never
+    // overlap: a tick that an event handler's message loop starts inside another
+    // does nothing.
     void Timer1_Timer();
 
     // Timer off, then the four read and write handles closed; raises nothing.
@@ -75,6 +79,15 @@ public:
     int ActivityThreshold() const { return activityThreshold_; }
 
 private:
+    // The supervision steps of a tick, in their order.
+    void LatchTwoDevices();
+    void FallBackToOneDevice();
+    void SuperviseDevice1();
+    void SuperviseDevice2();
+    void SuperviseConnection();
+    void FirstSight();
+    void CloseReadHandles();
+
     void CalibrateAndReportConnection();
     void BuildStartCommand();
     void DrawStartCommandFiller();
@@ -102,13 +115,13 @@ private:
     private:
         CrmControl& control_;
     };
-    void CloseReadHandles();
 
     devicelink::HIDmodule& link_;
     ControlEvents& events_;
     HostServices& host_;
 
     bool timerEnabled_ = false;
+    bool inTick_ = false;
     int activityThreshold_ = 100;
     SupervisionState sv_;
     std::array<int, kLineCount> zeroLevel_{};

@@ -20,7 +20,8 @@ public:
 
     // OnCallerID to the host; returns when the host's handler has returned. The
     // arguments are the decoder's own texts (PhoneNumber is the line's
-    // DecodedNumber), so nothing a handler assigns reaches the control's state.
+    // DecodedNumber, which nothing reads afterwards), so nothing a handler assigns
+    // reaches the serials or the device state.
     virtual void OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
                             std::string& CallDate, std::string& CallTime,
                             std::string& PhoneNumber) = 0;

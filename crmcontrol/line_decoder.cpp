@@ -13,6 +13,8 @@ LineDecoder::LineDecoder(int lineIndex)
 void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel,
                                       DecoderSink& sink) {
     KeptNumber.clear();
+    if (CaptureBuffer.size() < kCaptureSamples)
+        return; // not a capture: nothing to decode
     decoding::RunningMeanGate gate;
     for (int i = 0; i < kCaptureSamples; ++i) {
         const auto raw = static_cast<signalpath::RawSample>(CaptureBuffer[i]);
@@ -21,19 +23,22 @@ void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLeve
         if (!gate.admit(x))
             return;
     }
-    const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
-    decide(samples);
-    if (searchCountedFrames(passes_, sink))
-        return;
-    // The fixed-frame decoder reads the same corrected samples, so the bit strings
-    // of this run serve it unchanged, and its gate is the one that just passed.
-    fixedFrameRun(samples, sink, true);
+    decide(CaptureBuffer.first(kCaptureSamples));
+    // The fixed-frame decoder reads the same corrected samples: the bit strings of
+    // this run serve it unchanged, and the gate it applies to them again is the
+    // one they just passed, so it is not run twice.
+    searchFrames(passes_, sink);
 }
 
 void LineDecoder::FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink) {
+    KeptNumber.clear();
+    if (CaptureBuffer.size() < kCaptureSamples)
+        return;
     const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
+    if (!decoding::RunningMeanGate::passes(samples))
+        return;
     decide(samples);
-    fixedFrameRun(samples, sink, false);
+    searchFixedFrames(passes_, sink);
 }
 
 void LineDecoder::decide(std::span<const int> samples) {
@@ -41,14 +46,8 @@ void LineDecoder::decide(std::span<const int> samples) {
     passes_.reset(decisions_);
 }
 
-void LineDecoder::fixedFrameRun(std::span<const int> samples, DecoderSink& sink, bool gatePassed) {
-    KeptNumber.clear();
-    // The gate is applied to the samples as they stand; after the counted-frame
-    // decoder they are the values that just passed it, so it passes again and is
-    // not run twice. A failure would end the run without an event.
-    if (!gatePassed && !decoding::RunningMeanGate::passes(samples))
-        return;
-    searchFixedFrames(passes_, sink);
+bool LineDecoder::searchFrames(decoding::BitPasses& passes, DecoderSink& sink) {
+    return searchCountedFrames(passes, sink) || searchFixedFrames(passes, sink);
 }
 
 bool LineDecoder::searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink) {
@@ -79,7 +78,12 @@ bool LineDecoder::searchFixedFrames(decoding::BitPasses& passes, DecoderSink& si
             const BitString& bits = passes.bitPass(pass, o);
             // A condition that would read past the end of the string is not met:
             // the position sets hold only whole matches.
+            // Both conditions need a mark run behind the first digit; most strings
+            // of a line without a frame have none, and need no further search.
             const PositionSet markRuns = bits.positionsOf(MarkRunPattern);
+            if (markRuns.firstIn(kSearchFirst + kSevenMarkRunAt, kSearchLast + kElevenMarkRunAt) ==
+                0)
+                continue;
             const PositionSet eleven =
                 bits.positionsOf(LeadingZeroDigitPattern) & markRuns.before(kElevenMarkRunAt);
             const PositionSet seven =

@@ -51,6 +51,7 @@ public:
     // One run after a capture: CaptureBuffer entries 0..1791 hold raw samples and
     // are overwritten with their zero-corrected values (up to the sample at which
     // the gate fails). Falls back on the fixed-frame decoder when nothing is raised.
+    // A buffer of fewer than 1,792 entries is left alone and raises nothing.
     void CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel, DecoderSink& sink);
 
     // The fixed-frame decoder by itself, over zero-corrected samples 0..1791.
@@ -60,6 +61,8 @@ public:
     // above); each empties KeptNumber first. True when a number was raised.
     bool searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink);
     bool searchFixedFrames(decoding::BitPasses& passes, DecoderSink& sink);
+    // The counted-frame search and, when it raised nothing, the fixed-frame one.
+    bool searchFrames(decoding::BitPasses& passes, DecoderSink& sink);
 
     const LineMember& member() const { return member_; }
 
@@ -70,7 +73,6 @@ public:
 
 private:
     void decide(std::span<const int> samples);
-    void fixedFrameRun(std::span<const int> samples, DecoderSink& sink, bool gatePassed);
     void raise(DecoderSink& sink);
 
     LineMember member_;

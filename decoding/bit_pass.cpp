@@ -69,20 +69,60 @@ void BitPass(const WindowDecisions& decisions, int o, std::span<const int> start
     out.setSize(bits);
 }
 
+namespace {
+
+// Offsets first .. last of a pass fall into roots 0 .. cycle - 1 (fewer when the
+// range is shorter than a cycle); offset first + root + j * cycle is cut j cycles
+// into the root's pass.
+int rootCount(const PassPlan& plan) {
+    const int range = plan.lastOffset - plan.firstOffset + 1;
+    const int cycle = plan.steps.cycleSamples();
+    return range < cycle ? range : cycle;
+}
+
+// How many whole cycles later the last offset of a root starts.
+int lastCycle(const PassPlan& plan, int root) {
+    return (plan.lastOffset - plan.firstOffset - root) / plan.steps.cycleSamples();
+}
+
+} // namespace
+
 DecidedBitPasses::DecidedBitPasses(std::span<const PassPlan> plans) : plans_(plans) {
     int slots = 0;
+    int roots = 0;
     for (const PassPlan& plan : plans_) {
         firstSlot_.push_back(slots);
-        starts_.push_back(windowStarts(plan.steps, plan.lastBit));
+        firstRoot_.push_back(roots);
+        starts_.push_back(
+            windowStarts(plan.steps, plan.lastBit + lastCycle(plan, 0) * plan.steps.count));
         slots += plan.lastOffset - plan.firstOffset + 1;
+        roots += rootCount(plan);
     }
     strings_.resize(static_cast<std::size_t>(slots));
     built_.assign(static_cast<std::size_t>(slots), 0);
+    roots_.resize(static_cast<std::size_t>(roots));
+    rootBuilt_.assign(static_cast<std::size_t>(roots), 0);
 }
 
 void DecidedBitPasses::reset(const WindowDecisions& decisions) {
     decisions_ = &decisions;
     built_.assign(built_.size(), 0);
+    rootBuilt_.assign(rootBuilt_.size(), 0);
+}
+
+const BitString& DecidedBitPasses::rootPass(int pass, int root) {
+    const PassPlan& plan = plans_[pass];
+    const std::size_t slot = static_cast<std::size_t>(firstRoot_[pass] + root);
+    if (!rootBuilt_[slot]) {
+        // Long enough for the root's last offset; its windows end where that
+        // offset's pass ends.
+        const int bits = plan.bitCount() + lastCycle(plan, root) * plan.steps.count;
+        BitPass(*decisions_, plan.firstOffset + root,
+                std::span<const int>(starts_[pass]).first(static_cast<std::size_t>(bits)),
+                roots_[slot]);
+        rootBuilt_[slot] = 1;
+    }
+    return roots_[slot];
 }
 
 const BitString& DecidedBitPasses::bitPass(int pass, int offset) {
@@ -90,7 +130,10 @@ const BitString& DecidedBitPasses::bitPass(int pass, int offset) {
     assert(offset >= plan.firstOffset && offset <= plan.lastOffset);
     const std::size_t slot = static_cast<std::size_t>(firstSlot_[pass] + offset - plan.firstOffset);
     if (!built_[slot]) {
-        BitPass(*decisions_, offset, starts_[pass], strings_[slot]);
+        const int cycle = plan.steps.cycleSamples();
+        const int root = (offset - plan.firstOffset) % cycle;
+        const int j = (offset - plan.firstOffset) / cycle;
+        strings_[slot].assignPart(rootPass(pass, root), j * plan.steps.count, plan.bitCount());
         built_[slot] = 1;
     }
     return strings_[slot];

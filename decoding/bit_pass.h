@@ -20,12 +20,17 @@ struct StepPattern {
     std::array<int, 5> steps{};
     int count = 0;
 
-    // Start of the window of bit b for a pass starting at offset o.
-    constexpr int windowStart(int o, int b) const {
+    // Samples per cycle of the steps (count bits).
+    constexpr int cycleSamples() const {
         int cycle = 0;
         for (int i = 0; i < count; ++i)
             cycle += steps[i];
-        int start = o + (b / count) * cycle;
+        return cycle;
+    }
+
+    // Start of the window of bit b for a pass starting at offset o.
+    constexpr int windowStart(int o, int b) const {
+        int start = o + (b / count) * cycleSamples();
         for (int i = 0; i < b % count; ++i)
             start += steps[i];
         return start;
@@ -100,7 +105,9 @@ public:
 };
 
 // Bit passes read from window decisions, each built once per run and kept, so
-// that a second decoder over the same samples reads the same strings again.
+// that a second decoder over the same samples reads the same strings again. A
+// pass that starts one step cycle later reads the same windows from the cycle's
+// bits on, so the offsets o + j * cycle are cut from one longer pass at o.
 class DecidedBitPasses : public BitPasses {
 public:
     // The plans must outlive this object; allocates here only.
@@ -111,11 +118,17 @@ public:
     const BitString& bitPass(int pass, int offset) override;
 
 private:
+    // The longer pass from which offsets first + root + j * cycle are cut.
+    const BitString& rootPass(int pass, int root);
+
     std::span<const PassPlan> plans_;
-    std::vector<int> firstSlot_; // per pass: slot of its first offset
-    std::vector<std::vector<int>> starts_;
+    std::vector<int> firstSlot_;           // per pass: slot of its first offset
+    std::vector<int> firstRoot_;           // per pass: root slot of its first offset
+    std::vector<std::vector<int>> starts_; // per pass: window starts of a root pass
     std::vector<BitString> strings_;
     std::vector<unsigned char> built_;
+    std::vector<BitString> roots_;
+    std::vector<unsigned char> rootBuilt_;
     const WindowDecisions* decisions_ = nullptr;
 };
 

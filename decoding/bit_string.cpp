@@ -35,6 +35,18 @@ void BitString::clear() {
     size_ = 0;
 }
 
+void BitString::assignPart(const BitString& source, int skip, int count) {
+    for (int w = 0; w < kWords; ++w) {
+        const int first = 64 * w;
+        std::uint64_t bits = first < count ? wordAt(source.words_, skip + first) : 0;
+        if (count - first < 64 && count - first > 0)
+            bits &= (std::uint64_t{1} << (count - first)) - 1;
+        words_[w] = bits;
+    }
+    words_[kWords] = 0;
+    size_ = count;
+}
+
 bool BitString::matches(int pos, const Pattern& p) const {
     if (pos < 1 || pos + p.length - 1 > size_)
         return false;

@@ -79,6 +79,8 @@ public:
         ++size_;
     }
     void setWord(int w, std::uint64_t bits) { words_[w] = bits; }
+    // The count characters of source from position skip + 1 on (all inside it).
+    void assignPart(const BitString& source, int skip, int count);
     void setSize(int n) { size_ = n; }
 
 private:

@@ -259,20 +259,25 @@ std::optional<Property> deviceProperty(const SimulatedDevice& d, Dword code) {
     }
 }
 
+// A value that is not (or no longer) what the call needs: the misuse when it was
+// handed out once (`whenGone`) or never (0 and -1 are no misuse: they are what failed
+// calls return); the last error says the handle is invalid.
+void refuseValue(State& s, std::intptr_t value, ValueKind kind, MisuseKind whenGone,
+                 const char* call) {
+    if (s.wasIssued(value, kind))
+        s.recordMisuse(whenGone, call, value);
+    else if (value != 0 && value != -1)
+        s.recordMisuse(MisuseKind::UseOfUnknownHandle, call, value);
+    s.setLastError(kErrorInvalidHandle);
+}
+
 // The live device handle behind `h`, or null with the last error set (and misuse
 // recorded for a closed or unknown value).
 FileObject* deviceFile(State& s, Handle h, const char* call, MisuseKind whenClosed) {
     const auto value = static_cast<std::intptr_t>(h);
     const auto it = s.objects.find(value);
     if (it == s.objects.end()) {
-        if (h != kInvalidHandleValue && h != kNullHandle)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, call, value);
-        s.setLastError(kErrorInvalidHandle);
-        return nullptr;
-    }
-    if (it->second.closed) {
-        s.recordMisuse(whenClosed, call, value);
-        s.setLastError(kErrorInvalidHandle);
+        refuseValue(s, value, ValueKind::Kernel, whenClosed, call);
         return nullptr;
     }
     if (!it->second.file) {
@@ -295,7 +300,7 @@ FileObject* connectedFile(State& s, Handle h, const char* call,
 
 std::shared_ptr<EventObject> eventOf(State& s, Handle h) {
     const auto it = s.objects.find(static_cast<std::intptr_t>(h));
-    if (it == s.objects.end() || it->second.closed)
+    if (it == s.objects.end())
         return nullptr;
     return it->second.event;
 }
@@ -304,14 +309,7 @@ DeviceSet* deviceSet(State& s, DevInfo set, const char* call) {
     const auto value = static_cast<std::intptr_t>(set);
     const auto it = s.sets.find(value);
     if (it == s.sets.end()) {
-        if (set != kInvalidDevInfo)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, call, value);
-        s.setLastError(kErrorInvalidHandle);
-        return nullptr;
-    }
-    if (it->second.destroyed) {
-        s.recordMisuse(MisuseKind::OtherUseOfClosedHandle, call, value);
-        s.setLastError(kErrorInvalidHandle);
+        refuseValue(s, value, ValueKind::Set, MisuseKind::OtherUseOfClosedHandle, call);
         return nullptr;
     }
     return &it->second;
@@ -358,7 +356,7 @@ DevInfo SimulatedApi::SetupDiGetClassDevsA(const Guid* ClassGuid, const char* En
             if (d.plugged || !(Flags & kDigcfPresent))
                 set.entries.push_back({id, d.path, d.devInst, d.plugged});
         }
-    const std::intptr_t value = s.newValue();
+    const std::intptr_t value = s.newValue(ValueKind::Set);
     s.sets.emplace(value, std::move(set));
     return DevInfo{value};
 }
@@ -486,17 +484,12 @@ bool SimulatedApi::SetupDiDestroyDeviceInfoList(DevInfo DeviceInfoSet) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(DeviceInfoSet);
     const auto it = s.sets.find(value);
-    if (it == s.sets.end() || it->second.destroyed) {
-        if (it != s.sets.end())
-            s.recordMisuse(MisuseKind::DestroyOfDestroyedSet, "SetupDiDestroyDeviceInfoList",
-                           value);
-        else if (DeviceInfoSet != kInvalidDevInfo)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, "SetupDiDestroyDeviceInfoList", value);
-        s.setLastError(kErrorInvalidHandle);
+    if (it == s.sets.end()) {
+        refuseValue(s, value, ValueKind::Set, MisuseKind::DestroyOfDestroyedSet,
+                    "SetupDiDestroyDeviceInfoList");
         return false;
     }
-    it->second.destroyed = true;
-    it->second.entries.clear();
+    s.sets.erase(it);
     return true;
 }
 
@@ -535,8 +528,9 @@ bool SimulatedApi::HidD_GetPreparsedData(Handle h, PreparsedData* Data) {
         s.setLastError(kErrorInvalidParameter);
         return false;
     }
-    const std::intptr_t value = s.newValue();
-    s.preparsed.emplace(value, PreparsedObject{f->device, false});
+    const std::intptr_t value =
+        s.newValue(ValueKind::Preparsed, static_cast<std::int32_t>(f->device));
+    s.preparsed.emplace(value, PreparsedObject{f->device});
     ++s.devices[f->device].preparsedHeld;
     *Data = PreparsedData{value};
     return true;
@@ -547,15 +541,14 @@ bool SimulatedApi::HidD_FreePreparsedData(PreparsedData Data) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Data);
     const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end() || it->second.freed) {
-        s.recordMisuse(it == s.preparsed.end() ? MisuseKind::UseOfUnknownHandle
-                                               : MisuseKind::FreeOfFreedPreparsedData,
-                       "HidD_FreePreparsedData", value);
+    if (it == s.preparsed.end()) {
+        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::FreeOfFreedPreparsedData,
+                    "HidD_FreePreparsedData");
         s.setLastError(kErrorInvalidParameter);
         return false;
     }
-    it->second.freed = true;
     --s.devices[it->second.device].preparsedHeld;
+    s.preparsed.erase(it);
     return true;
 }
 
@@ -564,11 +557,13 @@ NtStatus SimulatedApi::HidP_GetCaps(PreparsedData Data, HidCaps* Capabilities) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Data);
     const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end() || it->second.freed || !Capabilities) {
-        if (it != s.preparsed.end() && it->second.freed)
-            s.recordMisuse(MisuseKind::OtherUseOfClosedHandle, "HidP_GetCaps", value);
+    if (it == s.preparsed.end()) {
+        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::OtherUseOfClosedHandle,
+                    "HidP_GetCaps");
         return kHidpStatusInvalidPreparsedData;
     }
+    if (!Capabilities)
+        return kHidpStatusInvalidPreparsedData;
     const DeviceDescription& d = s.devices[it->second.device].description;
     *Capabilities = HidCaps{};
     Capabilities->Usage = 0x0001;
@@ -689,7 +684,7 @@ Handle SimulatedApi::CreateFileA(const char* FileName, Dword DesiredAccess, Dwor
         // Sharing: only opens that read or write take part, as with the platform's files.
         bool conflict = found->description.heldExclusively;
         for (const auto& [value, o] : s.objects) {
-            if (o.closed || !o.file || o.file->device != id || !s.fileIsLive(*o.file))
+            if (!o.file || o.file->device != id || !s.fileIsLive(*o.file))
                 continue;
             const FileObject& other = *o.file;
             if (!other.read && !other.write)
@@ -704,8 +699,8 @@ Handle SimulatedApi::CreateFileA(const char* FileName, Dword DesiredAccess, Dwor
             return kInvalidHandleValue;
         }
     }
-    const std::intptr_t value = s.newValue();
-    s.objects.emplace(value, KernelObject{false, nullptr, std::move(file)});
+    const std::intptr_t value = s.newValue(ValueKind::Kernel, static_cast<std::int32_t>(id));
+    s.objects.emplace(value, KernelObject{nullptr, std::move(file)});
     ++found->openHandles;
     ++found->handlesOpened;
     return Handle{value};
@@ -898,20 +893,15 @@ bool SimulatedApi::CloseHandle(Handle Object) {
         return true; // the platform's pseudo-handle of the process: nothing to close
     const auto value = static_cast<std::intptr_t>(Object);
     const auto it = s.objects.find(value);
-    if (it == s.objects.end() || it->second.closed) {
-        if (it != s.objects.end())
-            s.recordMisuse(MisuseKind::CloseOfClosedHandle, "CloseHandle", value);
-        else if (Object != kNullHandle)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, "CloseHandle", value);
-        s.setLastError(kErrorInvalidHandle);
+    if (it == s.objects.end()) {
+        refuseValue(s, value, ValueKind::Kernel, MisuseKind::CloseOfClosedHandle, "CloseHandle");
         return false;
     }
-    it->second.closed = true;
-    if (auto& file = it->second.file) {
+    if (const auto& file = it->second.file) {
         s.abortPending(*file, kErrorOperationAborted, false);
-        file->queue.clear();
         --s.devices[file->device].openHandles;
     }
+    s.objects.erase(it);
     return true;
 }
 
@@ -922,8 +912,8 @@ Handle SimulatedApi::CreateEventA(SecurityAttributes*, bool ManualReset, bool In
     auto event = std::make_shared<EventObject>();
     event->manualReset = ManualReset;
     event->signalled = InitialState;
-    const std::intptr_t value = s.newValue();
-    s.objects.emplace(value, KernelObject{false, std::move(event), nullptr});
+    const std::intptr_t value = s.newValue(ValueKind::Kernel);
+    s.objects.emplace(value, KernelObject{std::move(event), nullptr});
     return Handle{value};
 }
 
@@ -932,9 +922,10 @@ bool SimulatedApi::ResetEvent(Handle Event) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Event);
     const auto it = s.objects.find(value);
-    if (it == s.objects.end() || it->second.closed || !it->second.event) {
-        if (it != s.objects.end() && it->second.closed)
-            s.recordMisuse(MisuseKind::OtherUseOfClosedHandle, "ResetEvent", value);
+    if (it == s.objects.end() || !it->second.event) {
+        if (it == s.objects.end())
+            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
+                        "ResetEvent");
         s.setLastError(kErrorInvalidHandle);
         return false;
     }
@@ -947,9 +938,10 @@ Dword SimulatedApi::WaitForSingleObject(Handle Object, Dword Milliseconds) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Object);
     const auto it = s.objects.find(value);
-    if (it == s.objects.end() || it->second.closed || !it->second.event) {
-        if (it != s.objects.end() && it->second.closed)
-            s.recordMisuse(MisuseKind::OtherUseOfClosedHandle, "WaitForSingleObject", value);
+    if (it == s.objects.end() || !it->second.event) {
+        if (it == s.objects.end())
+            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
+                        "WaitForSingleObject");
         s.setLastError(kErrorInvalidHandle); // only events are waited for here
         return kWaitFailed;
     }
@@ -1040,11 +1032,11 @@ Module SimulatedApi::LoadLibraryA(const char* LibFileName) {
     }
     const auto index = static_cast<std::size_t>(lib - libs.begin());
     for (auto& [value, m] : s.modules)
-        if (m.library == index && m.references > 0) {
+        if (m.library == index) {
             ++m.references;
             return Module{value};
         }
-    const std::intptr_t value = s.newValue();
+    const std::intptr_t value = s.newValue(ValueKind::Module);
     s.modules.emplace(value, ModuleObject{index, 1});
     return Module{value};
 }
@@ -1054,12 +1046,8 @@ Proc SimulatedApi::GetProcAddress(Module Lib, const char* ProcName) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Lib);
     const auto it = s.modules.find(value);
-    if (it == s.modules.end() || it->second.references == 0) {
-        if (it != s.modules.end())
-            s.recordMisuse(MisuseKind::FreeOfFreedModule, "GetProcAddress", value);
-        else if (Lib != kNullModule)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, "GetProcAddress", value);
-        s.setLastError(kErrorInvalidHandle);
+    if (it == s.modules.end()) {
+        refuseValue(s, value, ValueKind::Module, MisuseKind::FreeOfFreedModule, "GetProcAddress");
         return kNullProc;
     }
     if (!ProcName) {
@@ -1084,15 +1072,12 @@ bool SimulatedApi::FreeLibrary(Module Lib) {
     State& s = *bus_.state_;
     const auto value = static_cast<std::intptr_t>(Lib);
     const auto it = s.modules.find(value);
-    if (it == s.modules.end() || it->second.references == 0) {
-        if (it != s.modules.end())
-            s.recordMisuse(MisuseKind::FreeOfFreedModule, "FreeLibrary", value);
-        else if (Lib != kNullModule)
-            s.recordMisuse(MisuseKind::UseOfUnknownHandle, "FreeLibrary", value);
-        s.setLastError(kErrorInvalidHandle);
+    if (it == s.modules.end()) {
+        refuseValue(s, value, ValueKind::Module, MisuseKind::FreeOfFreedModule, "FreeLibrary");
         return false;
     }
-    --it->second.references;
+    if (--it->second.references == 0)
+        s.modules.erase(it);
     return true;
 }
 

@@ -103,10 +103,22 @@ std::string Audit::describe() const {
 
 SimulatedBus::State::State(ClockMode m) : mode(m), wallStart(std::chrono::steady_clock::now()) {}
 
-std::intptr_t SimulatedBus::State::newValue() {
-    const std::intptr_t v = nextValue;
-    nextValue += 4; // as the platform's handles, multiples of four, never reused
-    return v;
+namespace {
+constexpr std::intptr_t kFirstValue = 0x100;
+constexpr std::intptr_t kValueStep = 16; // four kinds, each a multiple of four
+} // namespace
+
+std::intptr_t SimulatedBus::State::newValue(ValueKind kind, std::int32_t device) {
+    const auto serial = static_cast<std::intptr_t>(issuedDevice.size());
+    issuedDevice.push_back(device);
+    // Never reused, so that a value that is gone stays recognisable.
+    return kFirstValue + serial * kValueStep + static_cast<std::intptr_t>(kind) * 4;
+}
+
+bool SimulatedBus::State::wasIssued(std::intptr_t value, ValueKind kind) const {
+    const std::intptr_t offset = value - kFirstValue;
+    return offset >= 0 && offset % kValueStep == static_cast<std::intptr_t>(kind) * 4 &&
+           offset / kValueStep < static_cast<std::intptr_t>(issuedDevice.size());
 }
 
 Microseconds SimulatedBus::State::clockNow() const {
@@ -144,7 +156,7 @@ void SimulatedBus::State::produceReports(DeviceId id, Microseconds upTo) {
     std::vector<FileObject*> targets;
     if (d.plugged && d.started && !d.description.silent) {
         for (auto& [value, object] : objects)
-            if (!object.closed && object.file && object.file->device == id && object.file->read &&
+            if (object.file && object.file->device == id && object.file->read &&
                 fileIsLive(*object.file))
                 targets.push_back(object.file.get());
     }
@@ -262,8 +274,7 @@ Microseconds SimulatedBus::State::nextEventTime() const {
             continue;
         const bool read = std::any_of(objects.begin(), objects.end(), [&](const auto& entry) {
             const KernelObject& o = entry.second;
-            return !o.closed && o.file && o.file->device == id && o.file->read &&
-                   fileIsLive(*o.file);
+            return o.file && o.file->device == id && o.file->read && fileIsLive(*o.file);
         });
         if (read)
             next = std::min(next, d.nextReport + kReportInterval);
@@ -273,9 +284,10 @@ Microseconds SimulatedBus::State::nextEventTime() const {
 
 void SimulatedBus::State::recordMisuse(MisuseKind kind, const char* call, std::intptr_t value) {
     Misuse m{kind, call, value, {}};
-    const auto it = objects.find(value);
-    if (it != objects.end() && it->second.file)
-        m.interfacePath = devices[it->second.file->device].path;
+    const std::intptr_t serial = (value - kFirstValue) / kValueStep;
+    if (value >= kFirstValue && serial < static_cast<std::intptr_t>(issuedDevice.size()) &&
+        issuedDevice[serial] >= 0)
+        m.interfacePath = devices[issuedDevice[serial]].path;
     misuse.push_back(std::move(m));
 }
 
@@ -392,6 +404,7 @@ void SimulatedBus::schedule(Microseconds at, DeviceId device, DeviceAction actio
 }
 
 ClockMode SimulatedBus::mode() const {
+    std::lock_guard lock(state_->mutex);
     return state_->mode;
 }
 
@@ -464,11 +477,9 @@ Audit SimulatedBus::audit() const {
     for (const auto& d : s.devices)
         a.devices.push_back({d.path, d.openHandles, d.handlesOpened, d.preparsedHeld});
     for (const auto& [value, o] : s.objects)
-        if (!o.closed && o.event)
+        if (o.event)
             ++a.openEvents;
-    for (const auto& [value, set] : s.sets)
-        if (!set.destroyed)
-            ++a.openDeviceInfoSets;
+    a.openDeviceInfoSets = static_cast<int>(s.sets.size());
     for (const auto& [value, m] : s.modules)
         a.loadedModuleReferences += m.references;
     a.misuse = s.misuse;

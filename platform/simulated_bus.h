@@ -76,8 +76,13 @@ enum class DeviceAction {
 };
 
 enum class ClockMode {
-    RealTime, // the bus clock is the wall clock since the bus was made
-    Fast,     // a virtual clock: a wait moves it on to what it waits for, or to its end
+    // The bus clock is the wall clock since the bus was made; scheduled actions happen
+    // on time even while no call is made.
+    RealTime,
+    // A virtual clock for tests: it moves only inside a waiting call (to what the call
+    // waits for, or to the end of its time limit) and in advance(); each read so gets
+    // the next report at once, and a timed-out wait costs no time.
+    Fast,
 };
 
 struct OutputReport {

@@ -55,8 +55,12 @@ struct FileObject {
     std::list<PendingRead> pending;
 };
 
+// What a value handed out by the bus stands for. The kind sits in bits 2 and 3 (the
+// platform's handles are multiples of four), so that a value that is gone is still
+// known for what it was without keeping anything of it.
+enum class ValueKind { Kernel = 0, Set = 1, Preparsed = 2, Module = 3 };
+
 struct KernelObject {
-    bool closed = false;
     std::shared_ptr<EventObject> event; // an event, or
     std::shared_ptr<FileObject> file;   // a device handle
 };
@@ -69,13 +73,11 @@ struct SetEntry {
 };
 
 struct DeviceSet {
-    bool destroyed = false;
     std::vector<SetEntry> entries;
 };
 
 struct PreparsedObject {
     DeviceId device = 0;
-    bool freed = false;
 };
 
 struct ModuleObject {
@@ -116,11 +118,13 @@ struct SimulatedBus::State {
 
     std::vector<SimulatedDevice> devices;
     std::multimap<Microseconds, std::pair<DeviceId, DeviceAction>> schedule;
+    // Only what is open, created or loaded now; closing removes it.
     std::map<std::intptr_t, KernelObject> objects;
     std::map<std::intptr_t, DeviceSet> sets;
     std::map<std::intptr_t, PreparsedObject> preparsed;
-    std::map<std::intptr_t, ModuleObject> modules;
-    std::intptr_t nextValue = 0x100;
+    std::map<std::intptr_t, ModuleObject> modules; // with references > 0
+    // Per value ever handed out: the device it belongs to, or -1 (for the audit).
+    std::vector<std::int32_t> issuedDevice;
     std::map<std::thread::id, std::deque<Apc>> apcs;
     std::map<std::thread::id, Dword> lastErrors;
     std::vector<Misuse> misuse;
@@ -136,7 +140,8 @@ struct SimulatedBus::State {
     bool stopping = false;
     std::thread timer; // real time only: runs scheduled actions when nobody calls
 
-    std::intptr_t newValue();
+    std::intptr_t newValue(ValueKind kind, std::int32_t device = -1);
+    bool wasIssued(std::intptr_t value, ValueKind kind) const;
     Microseconds clockNow() const;
     // Brings devices and the schedule up to time t (moving the virtual clock in fast mode).
     void advanceTo(Microseconds t);

@@ -4,6 +4,7 @@
 #include "standin/line_signal.h"
 #include "standin/wav.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -493,7 +494,9 @@ bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, s
     std::ostringstream text;
     text << in.rdbuf();
     const auto slash = path.find_last_of("/\\");
-    const std::string base = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+    const std::string base = slash == std::string::npos ? std::string(".")
+                             : slash == 0               ? path.substr(0, 1)
+                                                        : path.substr(0, slash);
     Scenario scenario;
     if (!parseScenario(text.str(), path, base, scenario, error))
         return false;

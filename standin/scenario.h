@@ -11,8 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include <string>
-
 namespace standin {
 
 struct ScenarioLine {

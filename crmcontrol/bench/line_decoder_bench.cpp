@@ -3,12 +3,15 @@
 // decoders of every line run every offset of both passes, and a capture whose
 // number is found.
 #include "crmcontrol/line_decoder.h"
-#include "signalpath/descramble.h"
+#include "crmcontrol/tests/capture_fixture.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
 #include <random>
 #include <vector>
+
+// The program's allocations so far (allocation_counter.cpp).
+long allocationCount();
 
 namespace {
 
@@ -34,15 +37,7 @@ using Capture = std::array<std::vector<int>, kLineCount>;
 
 // Raw bytes of line k as the device sends them for zero-centred values x.
 std::vector<int> rawLine(int lineIndex, const std::vector<int>& x) {
-    std::vector<int> raw(kCaptureSamples + 1);
-    const int position = crmcontrol::lineMember(lineIndex).position;
-    for (int i = 0; i < kCaptureSamples; ++i) {
-        int v = kZeroLevel + x[static_cast<std::size_t>(i)];
-        v = v < 0 ? 0 : (v > 255 ? 255 : v);
-        raw[static_cast<std::size_t>(i)] =
-            signalpath::scramble(position, static_cast<signalpath::SampleValue>(v));
-    }
-    return raw;
+    return crmcontrol::testing::rawCapture(x, lineIndex, kZeroLevel);
 }
 
 // Line noise loud enough for the gate, in which no frame stands.
@@ -55,10 +50,19 @@ std::vector<int> noise(unsigned seed) {
     return x;
 }
 
+// A multiple-data message with date, time and an 11-digit number, from just
+// before its first character, as a line carries it after the mark run.
+std::vector<int> burst() {
+    crmcontrol::testing::CaptureSpec spec;
+    spec.call = {"12250930", "05321234567", ""};
+    return crmcontrol::testing::captureValues(spec);
+}
+
 void runCapture(benchmark::State& state, const Capture& capture, int expectedCalls) {
     crmcontrol::LineDecoders decoders;
     CountingSink sink;
     Capture work = capture;
+    const long allocationsBefore = allocationCount();
     for (auto _ : state) {
         for (int k = 1; k <= kLineCount; ++k) {
             work[k - 1] = capture[k - 1]; // the decoder overwrites its capture
@@ -66,6 +70,8 @@ void runCapture(benchmark::State& state, const Capture& capture, int expectedCal
         }
     }
     const auto runs = static_cast<int>(state.iterations());
+    state.counters["allocations_per_capture"] =
+        static_cast<double>(allocationCount() - allocationsBefore) / static_cast<double>(runs);
     if (sink.calls != expectedCalls * runs)
         state.SkipWithError("the capture did not decode as intended");
 }
@@ -77,5 +83,24 @@ void BM_EightLinesNoFrame(benchmark::State& state) {
     runCapture(state, capture, 0);
 }
 BENCHMARK(BM_EightLinesNoFrame)->Unit(benchmark::kMicrosecond);
+
+// Line 1 carries the call, the other lines are idle (their gate fails at once).
+void BM_EightLinesNumberOnLine1(benchmark::State& state) {
+    Capture capture;
+    capture[0] = rawLine(1, burst());
+    for (int k = 2; k <= kLineCount; ++k)
+        capture[k - 1] = rawLine(k, std::vector<int>(kCaptureSamples, 0));
+    runCapture(state, capture, 1);
+}
+BENCHMARK(BM_EightLinesNumberOnLine1)->Unit(benchmark::kMicrosecond);
+
+// Every line carries the call, so every line's decoder finds it.
+void BM_EightLinesNumberOnEach(benchmark::State& state) {
+    Capture capture;
+    for (int k = 1; k <= kLineCount; ++k)
+        capture[k - 1] = rawLine(k, burst());
+    runCapture(state, capture, kLineCount);
+}
+BENCHMARK(BM_EightLinesNumberOnEach)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -128,4 +128,11 @@ bool startAndConnect(ControlRig& rig, int limit) {
     return rig.tickUntil([&] { return rig.events.count("OnDeviceConnection") > before; }, limit);
 }
 
+void RigTest::TearDown() {
+    rig.control->UserControl_Terminate();
+    const auto audit = rig.bus.audit();
+    EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
+    EXPECT_EQ(audit.openDeviceHandles(), 0) << audit.describe();
+}
+
 } // namespace crmcontrol::testing

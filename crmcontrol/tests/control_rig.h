@@ -9,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <string>
@@ -123,5 +124,13 @@ public:
 
 // Connection on a freshly started control with the given devices plugged.
 bool startAndConnect(ControlRig& rig, int limit = 200);
+
+// A test over one rig: when it ends, the control is terminated and the bus's audit
+// must show no handle used or closed after it was closed, and none left open.
+class RigTest : public ::testing::Test {
+protected:
+    void TearDown() override;
+    ControlRig rig;
+};
 
 } // namespace crmcontrol::testing

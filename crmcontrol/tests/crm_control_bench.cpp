@@ -24,15 +24,24 @@ const Values kSpace =
     around({0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71});
 
 // A connected control whose line 1 stays triggered, so that every tick captures.
+// Arguments: the number of devices, and whether every other line carries a space
+// tone too (then every line's decoders search all their start offsets).
 void CaptureTick(benchmark::State& state) {
     const int devices = static_cast<int>(state.range(0));
+    const bool allBusy = state.range(1) != 0;
     ControlRig rig;
     const auto a = rig.addDevice("aaaa0001");
-    if (devices == 2)
-        rig.addDevice("bbbb0002");
+    const auto b = devices == 2 ? rig.addDevice("bbbb0002") : a;
     if (!startAndConnect(rig)) {
         state.SkipWithError("no connection");
         return;
+    }
+    if (allBusy) {
+        for (int p = 1; p <= 4; ++p) {
+            if (p > 1)
+                a.lines->pattern(p, 0, LONG_MAX, kSpace);
+            b.lines->pattern(p, 0, LONG_MAX, kSpace);
+        }
     }
     a.lines->pattern(1, sampleAt(rig.bus.now()), LONG_MAX, kMark);
     rig.tickUntil([&] { return rig.control->line(1).LineStage; }, 40);
@@ -44,7 +53,12 @@ void CaptureTick(benchmark::State& state) {
     state.counters["captures"] = static_cast<double>(rig.outputCount(a) - before);
     rig.control->UserControl_Terminate();
 }
-BENCHMARK(CaptureTick)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(CaptureTick)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({2, 0})
+    ->Args({2, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // One line's decoders on a capture that holds no burst: both decoders search every
 // start offset, the most a line can cost.

@@ -26,18 +26,12 @@ const Values kSpace =
     around(kLevel, {0, 99, -31, -89, 59, 71, -81, -45, 95, 16, -100, 16, 95, -45, -81, 71});
 const Values kQuiet = around(kLevel, {});
 
-class LineWatchTest : public ::testing::Test {
+class LineWatchTest : public RigTest {
 protected:
     void SetUp() override {
         a = rig.addDevice("aaaa0001");
         ASSERT_TRUE(startAndConnect(rig));
     }
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-    }
-
     // From the next report on, line `position` of `d` gives these values.
     void play(const ControlRig::Device& d, int position, const Values& v) {
         d.lines->pattern(position, sampleAt(rig.bus.now()), LONG_MAX, v);
@@ -46,7 +40,6 @@ protected:
     bool until(const std::function<bool()>& done) { return rig.tickUntil(done, 40); }
     const LineState& line(int k) const { return rig.control->line(k); }
 
-    ControlRig rig;
     ControlRig::Device a;
 };
 
@@ -128,6 +121,25 @@ TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
     EXPECT_EQ(rig.outputCount(a), after) << "no capture once the line is quiet";
 }
 
+// A device that falls silent during a series of captures costs one read time-out,
+// not one per captured report; the supervision then reports the loss once.
+TEST_F(LineWatchTest, ADeviceLostWhileCapturingCostsOneTimeOut) {
+    play(a, 1, kMark);
+    ASSERT_TRUE(until([&] { return line(1).LineStage; }));
+    play(a, 1, kSpace);
+    ASSERT_TRUE(until([&] { return line(1).CaptureTrigger; }));
+    const auto commands = rig.outputCount(a);
+    rig.bus.apply(a.id, platform::DeviceAction::GoSilent);
+    const auto before = rig.bus.now();
+    rig.runTicks(1);
+    EXPECT_EQ(rig.outputCount(a), commands + 1) << "the capture still runs";
+    EXPECT_FALSE(rig.link.DeviceDetected_1);
+    EXPECT_LT(rig.bus.now() - before, std::chrono::seconds(1));
+    rig.bus.apply(a.id, platform::DeviceAction::Resume);
+    rig.runTicks(5);
+    EXPECT_EQ(rig.events.count("OnDeviceDisconnected"), 1);
+}
+
 TEST_F(LineWatchTest, ARedrawnFillerGoesOutBeforeEachCapture) {
     const auto first = rig.bus.outputReports(a.id).back().bytes;
     play(a, 1, kMark);
@@ -140,15 +152,7 @@ TEST_F(LineWatchTest, ARedrawnFillerGoesOutBeforeEachCapture) {
     EXPECT_FALSE(std::equal(first.begin() + 12, first.begin() + 57, capture.begin() + 12));
 }
 
-class TwoDeviceLineWatchTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-    }
-    ControlRig rig;
-};
+using TwoDeviceLineWatchTest = RigTest;
 
 TEST_F(TwoDeviceLineWatchTest, ATriggerOnLine6CapturesBothDevices) {
     const auto a = rig.addDevice("aaaa0001");

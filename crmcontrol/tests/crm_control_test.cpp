@@ -2,6 +2,7 @@
 // sight, calibration, serials, losses, the two-device latch, reset, stop and start.
 #include "crmcontrol/tests/control_rig.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace crmcontrol::testing {
@@ -9,17 +10,7 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-class CrmControlTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        rig.control->UserControl_Terminate();
-        const auto audit = rig.bus.audit();
-        EXPECT_TRUE(audit.misuse.empty()) << audit.describe();
-        EXPECT_EQ(audit.openDeviceHandles(), 0) << audit.describe();
-    }
-
-    ControlRig rig;
-};
+using CrmControlTest = RigTest;
 
 TEST(CrmControlPathSerial, TakesTheTextBetweenTheSecondAndThirdAmpersand) {
     struct Case {
@@ -97,8 +88,8 @@ TEST_F(CrmControlTest, ZeroLevelRoundsHalvesToEven) {
         up[g] = g % 2 ? 126 : 125;   // 2,008 / 16 = 125.5
         down[g] = g % 2 ? 125 : 124; // 1,992 / 16 = 124.5
     }
-    d.lines->pattern(1, 0, 1L << 40, up);
-    d.lines->pattern(2, 0, 1L << 40, down);
+    d.lines->pattern(1, 0, LONG_MAX, up);
+    d.lines->pattern(2, 0, LONG_MAX, down);
     ASSERT_TRUE(startAndConnect(rig));
     EXPECT_EQ(rig.control->ZeroLevel(1), 126);
     EXPECT_EQ(rig.control->ZeroLevel(2), 124);
@@ -129,6 +120,23 @@ TEST_F(CrmControlTest, AHandlerThatAssignsTheSerialChangesTheControlsSerial) {
     EXPECT_EQ(rig.link.DeviceSerialNumber_1, "CRM-0001");
     rig.runTicks(30);
     EXPECT_EQ(rig.link.DeviceSerialNumber_1, "CRM-0001");
+    EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
+}
+
+// A host whose handler runs a message loop lets the timer fire inside the tick.
+TEST_F(CrmControlTest, ATickInsideAnEventHandlerDoesNothing) {
+    rig.addDevice("1a2b3c4d");
+    int nested = 0;
+    rig.events.onConnection = [&](std::string&, std::string&) {
+        const auto before = rig.control->supervision().CalibrationDelayTicks;
+        rig.control->Timer1_Timer();
+        rig.control->Timer1_Timer();
+        EXPECT_EQ(rig.control->supervision().CalibrationDelayTicks, before);
+        ++nested;
+    };
+    ASSERT_TRUE(startAndConnect(rig));
+    rig.runTicks(30);
+    EXPECT_EQ(nested, 1);
     EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
 }
 

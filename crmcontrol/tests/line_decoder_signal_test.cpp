@@ -147,6 +147,18 @@ TEST(LineDecoderSignal, GateFailingAtOneSampleEndsTheRunWithoutFallback) {
     }
 }
 
+TEST(LineDecoderSignal, ShortBufferIsNoCapture) {
+    std::vector<int> buffer = testing::rawCapture(multipleData("05321234567"));
+    buffer.resize(kCaptureSamples - 1);
+    const std::vector<int> before = buffer;
+    LineDecoder decoder(1);
+    RecordingSink sink;
+    decoder.CountedFrameDecoder(buffer, 131, sink);
+    decoder.FixedFrameDecoder(buffer, sink);
+    EXPECT_TRUE(sink.calls.empty());
+    EXPECT_EQ(buffer, before);
+}
+
 TEST(LineDecoderSignal, SingleDataNumbersComeFromTheFallback) {
     // The counted-frame decoder finds no calling-number parameter in a single-data
     // message; the fixed-frame decoder, run on what it left, raises.

@@ -211,6 +211,41 @@ TEST(FixedFrameDecoder, FrameSearchAndAgreement) {
     runCases(cases, true);
 }
 
+TEST(LineDecoder, FallsBackOnTheFixedFrameDecoderOnlyWithoutARaise) {
+    const std::string counted7 = counted("5551234") + characters("\x01\x01");
+    struct Case {
+        const char* name;
+        std::vector<Placed> strings;
+        const char* number;
+        std::size_t asked; // bit strings asked for, over both searches
+    };
+    const Case cases[] = {
+        {"one clean counted frame, then the fallback raises",
+         {{0, 3, counted7}, {1, 10, fixed("05321234567")}, {1, 11, fixed("05321234567")}},
+         "05321234567",
+         77 + 10 + 12},
+        {"a counted raise ends the run",
+         {{0, 3, counted7},
+          {0, 4, counted7},
+          {1, 10, fixed("05321234567")},
+          {1, 11, fixed("05321234567")}},
+         "5551234",
+         5},
+        {"nothing in either", {{0, 3, counted7}}, nullptr, 2 * 77},
+    };
+    for (const auto& c : cases) {
+        LineDecoder decoder(1);
+        ScriptedPasses passes(c.strings);
+        RecordingSink sink;
+        EXPECT_EQ(decoder.searchFrames(passes, sink), c.number != nullptr) << c.name;
+        ASSERT_EQ(sink.calls.size(), c.number ? 1u : 0u) << c.name;
+        if (c.number) {
+            EXPECT_EQ(sink.calls[0].number, c.number) << c.name;
+        }
+        EXPECT_EQ(passes.asked.size(), c.asked) << c.name;
+    }
+}
+
 TEST(FixedFrameDecoder, KeepsItsOwnAgreement) {
     // The counted-frame run keeps "5551234" from its last offset; the fixed-frame
     // run finds the same digits once, at its first offset, and must not agree.

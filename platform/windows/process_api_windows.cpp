@@ -17,24 +17,29 @@ struct ProcessBackend {
     std::unique_ptr<Api> api;
 };
 
-ProcessBackend& processBackend() {
-    static ProcessBackend backend = [] {
-        ProcessBackend b;
-        const char* scenario = std::getenv(kSimulatorVariable);
-        if (!scenario || !*scenario) {
-            b.api = std::make_unique<RealApi>();
-            return b;
-        }
-        std::string error;
-        b.bus = busFromScenario(scenario, error);
-        if (!error.empty()) {
-            std::cerr << error << "\n";
-            ::OutputDebugStringA((error + "\n").c_str());
-        }
-        b.bus->addDeviceChangeListener(postDeviceChangeToProcessWindows);
-        b.api = std::make_unique<SimulatedApi>(*b.bus);
+ProcessBackend makeBackend() {
+    ProcessBackend b;
+    const char* scenario = std::getenv(kSimulatorVariable);
+    if (!scenario || !*scenario) {
+        b.api = std::make_unique<RealApi>();
         return b;
-    }();
+    }
+    std::string error;
+    b.bus = busFromScenario(scenario, error);
+    if (!error.empty()) {
+        std::cerr << error << "\n";
+        ::OutputDebugStringA((error + "\n").c_str());
+    }
+    b.bus->addDeviceChangeListener(postDeviceChangeToProcessWindows);
+    b.api = std::make_unique<SimulatedApi>(*b.bus);
+    return b;
+}
+
+// Never destroyed: at process exit (or when a control library is unloaded) other
+// threads may be gone mid-call, and a bus in real time would have to join its timer
+// thread under the loader's lock.
+ProcessBackend& processBackend() {
+    static ProcessBackend& backend = *std::make_unique<ProcessBackend>(makeBackend()).release();
     return backend;
 }
 

@@ -4,10 +4,14 @@
 
 #include <cstddef>
 #include <cstring>
-#include <hidsdi.h>
 #include <map>
-#include <setupapi.h>
+
+// The platform's headers need windows.h first.
+// clang-format off
 #include <windows.h>
+#include <setupapi.h>
+#include <hidsdi.h>
+// clang-format on
 
 namespace platform {
 

@@ -1,3 +1,4 @@
+#include "signalpath/tone.h"
 #include "standin/callerid_burst.h"
 
 #include <cmath>
@@ -109,6 +110,40 @@ TEST(Modulate, NoiseIsReproducibleAndScaled) {
     for (const int v : a)
         power += double(v) * v;
     EXPECT_NEAR(std::sqrt(power / a.size()), 10.0, 0.5);
+}
+
+} // namespace
+} // namespace standin
+
+namespace standin {
+namespace {
+
+// The system's own bit decision, sliced at 1200 baud (steps 7, 7, 6) from a start
+// offset, reads the synthesized message back bit for bit.
+TEST(Modulate, TheToneDecisionReadsTheMessageBitsBack) {
+    const auto message =
+        buildMessage(MessageFormat::MultipleData, {"12251830", "05321234567", "ALICE"});
+    BurstLayout layout;
+    const auto bits = burstBits(message, layout);
+    const auto signal = modulate(bits);
+    const std::size_t first = layout.seizureBits + layout.markBits; // the first start bit
+    const std::size_t count = bits.size() - first;
+    int clean = 0;
+    for (int o = 0; o < 7; ++o) {
+        // Bit b's window starts at 20 samples per 3 bits after the message start.
+        std::size_t start = first * 20 / 3 + o;
+        std::string got, want;
+        for (std::size_t b = 0; b < count; ++b) {
+            signalpath::ToneWindow w;
+            for (int j = 0; j < 6; ++j)
+                w[j] = start + j < signal.size() ? signal[start + j] : 0;
+            got += signalpath::toneBit(w);
+            want += char('0' + bits[first + b]);
+            start += (b % 3 == 2) ? 6 : 7;
+        }
+        clean += got == want;
+    }
+    EXPECT_GE(clean, 2) << "expected at least two start offsets to read every bit";
 }
 
 } // namespace

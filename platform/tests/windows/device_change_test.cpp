@@ -3,7 +3,6 @@
 #include "platform/simulated_bus.h"
 #include "platform/windows/device_change_windows.h"
 
-#include <dbt.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,7 +13,7 @@ int pumpDeviceChanges(HWND window) {
     int n = 0;
     MSG msg;
     while (::PeekMessageA(&msg, window, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_DEVICECHANGE && msg.wParam == DBT_DEVNODES_CHANGED)
+        if (msg.message == kWmDeviceChange && msg.wParam == kDbtDevNodesChanged)
             ++n;
         ::DispatchMessageA(&msg);
     }

@@ -5,8 +5,10 @@
 #include "platform/windows/real_api.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 namespace platform {
@@ -18,22 +20,54 @@ TEST(RealApi, ProcessBackendIsRealWithoutTheVariable) {
     EXPECT_NE(dynamic_cast<RealApi*>(&processApi()), nullptr);
 }
 
-TEST(RealApi, EnumeratesWithTheThirtyTwoBitRecordSizes) {
+// Wine lists virtual HID devices of its own; each goes through the device link's walk
+// with the 32-bit record sizes.
+TEST(RealApi, WalksPresentHidInterfacesWithTheThirtyTwoBitSizes) {
     RealApi api;
     Guid guid;
     api.HidD_GetHidGuid(&guid);
     EXPECT_EQ(guid, kHidInterfaceClassGuid);
-    const DevInfo set = api.SetupDiGetClassDevsA(&guid, nullptr, kNullWindow,
+    const DevInfo set = api.SetupDiGetClassDevsA(&kHidInterfaceClassGuid, nullptr, kNullWindow,
                                                  kDigcfPresent | kDigcfDeviceInterface);
-    ASSERT_NE(set, kInvalidDevInfo);
     DeviceInterfaceData iface;
     iface.cbSize = kDeviceInterfaceDataSize;
-    Dword i = 0;
-    while (api.SetupDiEnumDeviceInterfaces(set, nullptr, &guid, i, &iface))
-        ++i;
-    EXPECT_EQ(api.GetLastError(), kErrorNoMoreItems)
-        << "a wrong size field would have been refused instead";
+    Dword walked = 0;
+    for (; api.SetupDiEnumDeviceInterfaces(set, nullptr, &kHidInterfaceClassGuid, walked, &iface);
+         ++walked) {
+        Dword required = 0;
+        EXPECT_FALSE(
+            api.SetupDiGetDeviceInterfaceDetailA(set, &iface, nullptr, 0, &required, nullptr));
+        EXPECT_EQ(api.GetLastError(), kErrorInsufficientBuffer);
+        std::vector<std::uint8_t> detail(required + 1);
+        const Dword sizeField = kDeviceInterfaceDetailDataSize;
+        std::memcpy(detail.data(), &sizeField, 4);
+        DeviceInfoData info;
+        info.cbSize = kDeviceInfoDataSize;
+        ASSERT_TRUE(api.SetupDiGetDeviceInterfaceDetailA(set, &iface, detail.data(), required + 1,
+                                                         nullptr, &info))
+            << "error " << api.GetLastError();
+        const std::string path(reinterpret_cast<const char*>(detail.data() + 4));
+        EXPECT_EQ(path.rfind("\\\\?\\hid#", 0), 0u) << path;
+
+        const Handle h = api.CreateFileA(path.c_str(), 0, kFileShareRead | kFileShareWrite, nullptr,
+                                         kOpenExisting, 0, kNullHandle);
+        if (h == kInvalidHandleValue)
+            continue;
+        HidAttributes attributes;
+        attributes.Size = kHidAttributesSize;
+        EXPECT_TRUE(api.HidD_GetAttributes(h, &attributes));
+        PreparsedData data = kNullPreparsedData;
+        if (api.HidD_GetPreparsedData(h, &data)) {
+            HidCaps caps;
+            EXPECT_EQ(api.HidP_GetCaps(data, &caps), kHidpStatusSuccess);
+            EXPECT_TRUE(api.HidD_FreePreparsedData(data));
+        }
+        EXPECT_TRUE(api.CloseHandle(h));
+    }
+    EXPECT_EQ(api.GetLastError(), kErrorNoMoreItems);
     EXPECT_TRUE(api.SetupDiDestroyDeviceInfoList(set));
+    if (walked == 0)
+        GTEST_SKIP() << "no HID interface present to walk";
 }
 
 TEST(RealApi, TimedWaitAndMessages) {
