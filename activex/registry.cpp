@@ -148,6 +148,10 @@ void registerTypeLib(const std::wstring& modulePath) {
 
 void unregisterTypeLib(const std::wstring& modulePath) {
     const TypeLibIdentity id = typeLibIdentity(modulePath, REGKIND_NONE);
+    wchar_t version[16];
+    swprintf(version, 16, L"%x.%x", id.major, id.minor);
+    if (!classesKeyExists(L"TypeLib\\" + guidText(id.libid) + L"\\" + version))
+        return; // not registered (any more): nothing to remove
     const HRESULT hr = UnRegisterTypeLib(id.libid, id.major, id.minor, id.lcid, id.syskind);
     // Not registered (any more) is what unregistration wants.
     if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED)

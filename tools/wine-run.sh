@@ -6,6 +6,8 @@
 #   wine-run.sh PREFIX ARCH --shutdown              stop this prefix's wineserver
 # ARCH is win32 or win64.  Only this prefix's wineserver is ever touched.
 # Without a display of the prefix's own (PREFIX.xvfb.display) DISPLAY is kept.
+# NORVELLIX_WINE names another loader (e.g. /usr/lib/wine/wine64 for a 64-bit
+# builtin program such as cscript.exe, which plain "wine" starts as 32-bit).
 set -euo pipefail
 prefix=$1 arch=$2
 shift 2
@@ -41,5 +43,5 @@ case "${1:-}" in
   --prepare) prepare ;;
   --shutdown) if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi ;;
   "") echo "wine-run.sh: no program given" >&2; exit 2 ;;
-  *) prepare; exec wine "$@" ;;
+  *) prepare; exec "${NORVELLIX_WINE:-wine}" "$@" ;;
 esac
