@@ -108,7 +108,19 @@ std::wstring describe(HRESULT hr) {
     std::wstring line(text, length);
     while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r' || line.back() == L' '))
         line.pop_back();
-    return line.empty() ? L"unknown error" : line;
+    if (!line.empty())
+        return line;
+    // Errors of class registration that not every system can put in words.
+    switch (hr) {
+    case REGDB_E_CLASSNOTREG:
+        return L"Class not registered";
+    case REGDB_E_READREGDB:
+        return L"Could not read key from registry";
+    case CLASS_E_CLASSNOTAVAILABLE:
+        return L"ClassFactory cannot supply requested class";
+    default:
+        return L"unknown error";
+    }
 }
 
 } // namespace
@@ -335,6 +347,9 @@ LRESULT CALLBACK Form1::frameProc(HWND frame, UINT message, WPARAM wParam, LPARA
     case WM_LBUTTONDBLCLK:
         reinterpret_cast<Form1*>(form)->Frame1_DblClick();
         return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(frame, frameProc, 1);
+        return DefSubclassProc(frame, message, wParam, lParam);
     default:
         return DefSubclassProc(frame, message, wParam, lParam);
     }

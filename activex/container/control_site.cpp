@@ -70,7 +70,7 @@ HRESULT ControlSite::QueryInterface(REFIID riid, void** ppv) {
     else if (riid == IID_IParseDisplayName || riid == IID_IOleContainer)
         *ppv = static_cast<IOleContainer*>(this);
     else if (riid == IID_IDispatch)
-        *ppv = static_cast<IDispatch*>(this);
+        *ppv = static_cast<DispatchById*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -307,23 +307,6 @@ HRESULT ControlSite::LockContainer(BOOL) {
 }
 
 // IDispatch: ambient properties
-
-HRESULT ControlSite::GetTypeInfoCount(UINT* pctinfo) {
-    if (!pctinfo)
-        return E_POINTER;
-    *pctinfo = 0; // ambients are read by their standard dispatch ids
-    return S_OK;
-}
-
-HRESULT ControlSite::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo)
-        *ppTInfo = nullptr;
-    return E_NOTIMPL; // as GetTypeInfoCount says
-}
-
-HRESULT ControlSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL; // as GetTypeInfoCount says
-}
 
 HRESULT ControlSite::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS*,
                             VARIANT* pVarResult, EXCEPINFO*, UINT*) {

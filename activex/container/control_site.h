@@ -4,6 +4,7 @@
 #pragma once
 
 #include "activex/com_ptr.h"
+#include "activex/container/dispatch_by_id.h"
 #include "activex/win.h"
 
 #include <string>
@@ -23,7 +24,7 @@ class ControlSite final : public IOleClientSite,
                           public IOleInPlaceFrame,
                           public IOleControlSite,
                           public IOleContainer,
-                          public IDispatch {
+                          public DispatchById {
 public:
     // A site in window host at rect (client pixels of host).
     static ComPtr<ControlSite> create(HWND host, const RECT& rect, Ambients ambients);
@@ -105,9 +106,6 @@ public:
     HRESULT STDMETHODCALLTYPE LockContainer(BOOL) override;
 
     // IDispatch: the ambient properties
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                      EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

@@ -41,23 +41,6 @@ ULONG EventSink::Release() {
     return static_cast<ULONG>(left);
 }
 
-HRESULT EventSink::GetTypeInfoCount(UINT* pctinfo) {
-    if (!pctinfo)
-        return E_POINTER;
-    *pctinfo = 0; // events arrive by dispatch id; the sink needs no type information
-    return S_OK;
-}
-
-HRESULT EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) {
-    if (ppTInfo)
-        *ppTInfo = nullptr;
-    return E_NOTIMPL; // no type information, as GetTypeInfoCount says
-}
-
-HRESULT EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    return E_NOTIMPL; // a source calls its sink by dispatch id only
-}
-
 HRESULT EventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
                           VARIANT* pVarResult, EXCEPINFO*, UINT*) {
     if (pVarResult)

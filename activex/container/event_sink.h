@@ -3,6 +3,7 @@
 #pragma once
 
 #include "activex/com_ptr.h"
+#include "activex/container/dispatch_by_id.h"
 #include "activex/win.h"
 
 #include <string>
@@ -30,7 +31,7 @@ private:
     const DISPPARAMS& params_;
 };
 
-class EventSink final : public IDispatch {
+class EventSink final : public DispatchById {
 public:
     // A sink for the given source interface, forwarding to handler until disconnect().
     static ComPtr<EventSink> create(const IID& eventInterface, EventHandler& handler);
@@ -44,9 +45,6 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,
                                      EXCEPINFO* pExcepInfo, UINT* puArgErr) override;

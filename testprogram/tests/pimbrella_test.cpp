@@ -219,8 +219,9 @@ TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) 
             << "row " << i << ": " << narrow(rows[i]);
     }
 
-    if (!paths.screenshot.empty())
+    if (!paths.screenshot.empty()) {
         EXPECT_TRUE(writeBmp(captureWindow(program->window()), paths.screenshot));
+    }
 
     // A double-click on the frame, away from its labels, resets at once.
     RECT frame{};
