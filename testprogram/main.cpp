@@ -21,7 +21,9 @@ int runForm1(HINSTANCE instance, int showCommand) {
             form.show(showCommand);
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                if (form.translateAccelerator(msg))
+                // Keystrokes go to an active control first, as to any in-place object.
+                if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST &&
+                    form.translateAccelerator(msg))
                     continue;
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);

@@ -246,4 +246,21 @@ TEST_F(HostedControlTest, TheSiteGrantsAPlaceTheControlAsksFor) {
     EXPECT_FALSE(document) << "the frame is the document window";
 }
 
+TEST_F(HostedControlTest, TheControlSiteConvertsBetweenHimetricAndTheHostsPixels) {
+    auto site = ControlSite::create(host_.get(), {0, 0, 10, 10}, {});
+    HDC screen = GetDC(nullptr);
+    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    POINTL himetric{2540, 5080}; // one inch by two
+    POINTF pixels{};
+    ASSERT_EQ(site->TransformCoords(&himetric, &pixels, XFORMCOORDS_HIMETRICTOCONTAINER), S_OK);
+    EXPECT_EQ(pixels.x, static_cast<float>(dpiX));
+    EXPECT_EQ(pixels.y, static_cast<float>(2 * dpiY));
+    POINTL back{};
+    ASSERT_EQ(site->TransformCoords(&back, &pixels, XFORMCOORDS_CONTAINERTOHIMETRIC), S_OK);
+    EXPECT_EQ(back.x, 2540);
+    EXPECT_EQ(back.y, 5080);
+    EXPECT_EQ(site->TransformCoords(&back, &pixels, 0), E_INVALIDARG);
+}
+
 } // namespace
