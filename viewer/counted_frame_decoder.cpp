@@ -5,7 +5,8 @@
 namespace viewer {
 
 std::string CountedFrameResult::text() const {
-    return "Tel No: " + number + " Kafa: " + std::to_string(offset) + " BR: " + std::to_string(pass);
+    return "Tel No: " + number + " Kafa: " + std::to_string(offset) +
+           " BR: " + std::to_string(pass);
 }
 
 CountedFrameDecoder::CountedFrameDecoder()
@@ -19,9 +20,9 @@ std::optional<CountedFrameResult> CountedFrameDecoder::cozucu_tel(std::span<cons
     for (int pass = 0; pass < static_cast<int>(kCountedFramePasses.size()); ++pass) {
         const decoding::PassPlan& plan = kCountedFramePasses[pass];
         for (int o = plan.firstOffset; o <= plan.lastOffset; ++o) {
-            const auto frame = decoding::findCountedFrame(
-                passes_.bitPass(pass, o), kCountedSearchFirst, kCountedSearchLast,
-                kCountedFrameLengths);
+            const auto frame =
+                decoding::findCountedFrame(passes_.bitPass(pass, o), kCountedSearchFirst,
+                                           kCountedSearchLast, kCountedFrameLengths);
             if (!frame || !frame->passesBoundaryChecks())
                 continue;
             if (decoding::judgeFrame(*frame, DecodedNumber, KeptNumber).accepted())

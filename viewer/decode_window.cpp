@@ -2,7 +2,6 @@
 
 #include "viewer/number_text.h"
 
-
 namespace viewer {
 
 void DecodeWindow::fill(const LoadedSamples& loaded, double start, double axisLevel) {

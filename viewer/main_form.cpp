@@ -68,8 +68,8 @@ void MainForm::decodeRequest(Decoder decoder) {
     }
     // The level as the text box holds it now, into the plot as it stands now.
     const double axisLevel = readNumber(controls.Text1);
-    const int cells = plot.upperBound() < kDecodeWindowValues ? plot.upperBound()
-                                                              : kDecodeWindowValues;
+    const int cells =
+        plot.upperBound() < kDecodeWindowValues ? plot.upperBound() : kDecodeWindowValues;
     for (int j = 0; j < cells; ++j)
         plot[j] = window[j] + axisLevel;
 }

@@ -55,7 +55,8 @@ std::string writeNumber(double value) {
     if (value == 0.0)
         return "0"; // also for -0
     char text[400];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
     if (error != std::errc())
         return "0";
     return std::string(text, end);

@@ -65,10 +65,9 @@ LayoutCheck checkLayout(const std::vector<std::uint8_t>& bytes) {
     if (n < first + 3 || bytes[n - 3] != quote || bytes[n - 2] != cr || bytes[n - 1] != lf)
         return check;
     const std::size_t end = n - 3;
-    if ((end - first) % 2 != 0 ||
-        std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(first),
-                    bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                    [](std::uint8_t b) { return b < floor; }))
+    if ((end - first) % 2 != 0 || std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(first),
+                                              bytes.begin() + static_cast<std::ptrdiff_t>(end),
+                                              [](std::uint8_t b) { return b < floor; }))
         return check;
     check.serialLength = static_cast<int>(q - 1);
     check.pairCount = static_cast<int>((end - first) / 2);
@@ -96,8 +95,9 @@ LoadedSignal unmaskSignal(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::string receivedCountCaption(const LoadedSignal& signal) {
-    std::string caption = "Alınan Örnek Sayısı: " +
-                          writeNumber(static_cast<double>(signal.byteCount) / 2.0) + " adet";
+    std::string caption =
+        "Alınan Örnek Sayısı: " + writeNumber(static_cast<double>(signal.byteCount) / 2.0) +
+        " adet";
     switch (signal.layout.layout) {
     case FileLayout::Empty:
         return caption + " - dosya boş";

@@ -6,7 +6,6 @@
 #include "viewer/tests/signal_fixture.h"
 
 #include <functional>
-
 #include <gtest/gtest.h>
 
 namespace viewer {
@@ -28,9 +27,8 @@ class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("viewer_form_" + std::string(::testing::UnitTest::GetInstance()
-                                                 ->current_test_info()
-                                                 ->name()));
+               ("viewer_form_" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(dir_);
         form.Form_Load();
     }
@@ -42,7 +40,9 @@ protected:
         form.controls.Text25 = (dir_ / file).string();
         form.Command38_MouseUp();
     }
-    void loadRecording(const BurstSpec& spec) { load(testing::signalFile(testing::recording(spec))); }
+    void loadRecording(const BurstSpec& spec) {
+        load(testing::signalFile(testing::recording(spec)));
+    }
 
     // A recording whose loaded values are their own index (mod 200).
     void loadRamp() {

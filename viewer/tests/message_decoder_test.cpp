@@ -78,7 +78,8 @@ TEST(WholeMessageDecoder, RefusesWhatItCannotShow) {
         {"hour tens 3", message("12253930", "2125551234"), "12253"},
         {"minute tens 6", message("12250960", "2125551234"), "25.12 09:6"},
         {"a digit above 9 in the number", message("12250930", "21255:1234"), "25.12 09:30"},
-        {"a single-data message", [] {
+        {"a single-data message",
+         [] {
              BurstSpec s = message("12250930", "5551234");
              s.format = standin::MessageFormat::SingleData;
              return s;

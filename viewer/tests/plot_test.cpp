@@ -2,7 +2,6 @@
 #include "viewer/tests/recording_surface.h"
 
 #include <cmath>
-
 #include <gtest/gtest.h>
 
 namespace viewer {

@@ -82,7 +82,7 @@ TEST(UnmaskSignal, SizesTheArrayByHalfTheLengthRoundedToEven) {
         int upperBound;
         int filled; // entries unmasked
         const char* count;
-    } cases[] = {{0, 0, 0, "0"}, {1, 0, 0, "0.5"}, {3, 2, 0, "1.5"}, {4, 2, 1, "2"},
+    } cases[] = {{0, 0, 0, "0"},   {1, 0, 0, "0.5"}, {3, 2, 0, "1.5"}, {4, 2, 1, "2"},
                  {5, 2, 1, "2.5"}, {7, 4, 2, "3.5"}, {8, 4, 3, "4"}};
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> bytes(c.length, 200);
@@ -137,7 +137,8 @@ TEST(ReceivedCountCaption, SaysWhatIsWrongWithTheFile) {
     } cases[] = {
         {{}, "Alınan Örnek Sayısı: 0 adet - dosya boş"},
         {signalFile(ramp(100)), "Alınan Örnek Sayısı: 108 adet - çözmek için kısa"},
-        {std::vector<std::uint8_t>(50000, 100), "Alınan Örnek Sayısı: 25000 adet - Ketrasmo kaydı değil"},
+        {std::vector<std::uint8_t>(50000, 100),
+         "Alınan Örnek Sayısı: 25000 adet - Ketrasmo kaydı değil"},
         {signalFile(ramp(25600), "ABC"),
          "Alınan Örnek Sayısı: 25605.5 adet - örnek çiftleri kayık"},
     };

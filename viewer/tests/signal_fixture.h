@@ -61,7 +61,8 @@ inline std::vector<std::uint8_t> signalFile(const std::vector<int>& values,
 
 inline void writeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // A recording's values: the zero level, with a burst whose message (the first
@@ -83,7 +84,8 @@ inline std::vector<int> burstValues(const BurstSpec& spec, int count) {
     const double samplesPerBit = standin::kSampleRate / fsk.baud;
     standin::BurstLayout layout;
     layout.seizureBits = 0;
-    layout.markBits = 30 + (spec.messageAt > 0 ? static_cast<int>(spec.messageAt / samplesPerBit) : 0);
+    layout.markBits =
+        30 + (spec.messageAt > 0 ? static_cast<int>(spec.messageAt / samplesPerBit) : 0);
     const auto message = standin::buildMessage(spec.format, spec.call);
     const standin::Signal signal = standin::modulate(standin::burstBits(message, layout), fsk);
     const int messageStart = static_cast<int>(layout.markBits * samplesPerBit + 0.5);

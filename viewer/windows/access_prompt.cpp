@@ -71,10 +71,9 @@ std::wstring askAccessCode(HWND owner, POINT topLeft, HFONT font) {
     RECT frame{0, 0, 380, 130};
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-    const HWND prompt = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kPromptClass, kTitle, style,
-                                          topLeft.x, topLeft.y, frame.right - frame.left,
-                                          frame.bottom - frame.top, owner, nullptr, instance,
-                                          nullptr);
+    const HWND prompt = ::CreateWindowExW(
+        WS_EX_DLGMODALFRAME, kPromptClass, kTitle, style, topLeft.x, topLeft.y,
+        frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance, nullptr);
     if (!prompt)
         return {};
     PromptState state;

@@ -3,9 +3,8 @@
 // while it is open, as under any input box.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+#include <windows.h>
 
 namespace viewer::windows {
 

@@ -2,9 +2,8 @@
 // once, when its owner goes.
 #pragma once
 
-#include <windows.h>
-
 #include <utility>
+#include <windows.h>
 
 namespace viewer::windows {
 

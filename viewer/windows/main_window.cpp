@@ -42,8 +42,8 @@ const std::vector<ControlSpec>& layout() {
         {Frame18, 0, Kind::Frame, L"Sinyal Inceleme Menusu", 120, 5160, 11292, 1692},
         {Frame20, Frame18, Kind::Frame, L"Kaydedilmis \".dat\" Formatli Sinyali Iceriye Aktarma",
          120, 240, 3852, 1332},
-        {Text25, Frame20, Kind::Text, L"Norvellix_Sinyal_1_22_05_2017_13_36_04.dat", 120, 300,
-         3612, 288},
+        {Text25, Frame20, Kind::Text, L"Norvellix_Sinyal_1_22_05_2017_13_36_04.dat", 120, 300, 3612,
+         288},
         {Command38, Frame20, Kind::Button, L"Sinyali Gostericiye Aktar Tam Ekran Goster", 120, 650,
          3612, 372},
         {Label22, Frame20, Kind::Label, L"Alinan Ornek Sayisi:", 120, 1050, 3612, 252},
@@ -128,7 +128,9 @@ MainWindow::MainWindow(HINSTANCE instance)
     wc.lpszClassName = kMainClass;
     ::RegisterClassExW(&wc);
 
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    // No WS_CLIPCHILDREN: the frames are drawn transparent, so the window's own
+    // background must be painted under them.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT frame{0, 0, pixels(kClientWidth), pixels(kClientHeight)};
     ::AdjustWindowRect(&frame, style, FALSE);
     // Top first, then left: both 2000 twips from the screen's corner.
@@ -163,6 +165,7 @@ void MainWindow::createControls() {
         const wchar_t* cls = L"STATIC";
         switch (s.kind) {
         case Kind::Label:
+            style |= SS_LEFTNOWORDWRAP; // one line, as tall as the label is
             break;
         case Kind::RedLabel:
             style |= SS_CENTER | SS_CENTERIMAGE | SS_NOTIFY;
@@ -227,8 +230,8 @@ void MainWindow::push() {
     setWindowText(control(Text31), c.Text31);
     for (int id : {Command1, Command41, Command42, Command43, Command44})
         ::EnableWindow(control(id), c.loadButtonsEnabled);
-    for (const auto& [frame, visible] : {std::pair{Frame22, c.Frame22Visible},
-                                         std::pair{Frame23, c.Frame23Visible}}) {
+    for (const auto& [frame, visible] :
+         {std::pair{Frame22, c.Frame22Visible}, std::pair{Frame23, c.Frame23Visible}}) {
         const int show = visible ? SW_SHOWNA : SW_HIDE;
         const bool shown = (::GetWindowLongPtrW(control(frame), GWL_STYLE) & WS_VISIBLE) != 0;
         if (shown == visible)
@@ -309,19 +312,19 @@ void MainWindow::timer(UINT_PTR id) {
 void MainWindow::accessPrompt() {
     RECT r{};
     ::GetWindowRect(window_, &r);
-    const Point at = MainForm::accessPromptPosition(
-        r.left * kTwipsPerPixel, r.top * kTwipsPerPixel, (r.right - r.left) * kTwipsPerPixel,
-        (r.bottom - r.top) * kTwipsPerPixel);
-    const std::wstring answer = askAccessCode(
-        window_, POINT{pixels(at.x), pixels(at.y)}, font_.get());
+    const Point at = MainForm::accessPromptPosition(r.left * kTwipsPerPixel, r.top * kTwipsPerPixel,
+                                                    (r.right - r.left) * kTwipsPerPixel,
+                                                    (r.bottom - r.top) * kTwipsPerPixel);
+    const std::wstring answer =
+        askAccessCode(window_, POINT{pixels(at.x), pixels(at.y)}, font_.get());
     handle([&] { form_->answerAccessPrompt(narrow(answer)); });
 }
 
 LRESULT MainWindow::handleButton(HWND button, UINT message, WPARAM w, LPARAM l) {
     const WNDPROC original = buttonProcs_.at(button);
     const int id = ::GetDlgCtrlID(button);
-    const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN ||
-                      message == WM_MBUTTONDOWN;
+    const bool down =
+        message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
     const bool up = message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
     if ((!down && !up) || !::IsWindowEnabled(button))
         return ::CallWindowProcW(original, button, message, w, l);

@@ -8,10 +8,9 @@
 #include "viewer/windows/gdi.h"
 #include "viewer/windows/picture_surface.h"
 
-#include <windows.h>
-
 #include <map>
 #include <memory>
+#include <windows.h>
 
 namespace viewer::windows {
 

@@ -30,10 +30,10 @@ void registerClass(HINSTANCE instance) {
 PictureSurface::PictureSurface(HWND parent, int id, RECT bounds) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     registerClass(instance);
-    window_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, kPictureClass, L"",
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left, bounds.top,
-                                bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    window_ = ::CreateWindowExW(
+        WS_EX_CLIENTEDGE, kPictureClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left,
+        bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&windowProc));
     RECT inside{};

@@ -2,10 +2,9 @@
 // text of a window.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 #include <string_view>
+#include <windows.h>
 
 namespace viewer::windows {
 

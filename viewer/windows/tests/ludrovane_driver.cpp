@@ -10,12 +10,11 @@
 #include "viewer/windows/control_ids.h"
 #include "viewer/windows/text.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <windows.h>
 
 namespace {
 
@@ -98,8 +97,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     const std::filesystem::path exe = std::filesystem::absolute(argv[1]);
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("ludrovane_gui_" + std::to_string(::GetCurrentProcessId()));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("ludrovane_gui_" + std::to_string(::GetCurrentProcessId()));
     std::filesystem::create_directories(dir);
 
     // A call recorded on a line whose zero level is 150, its message at recording
@@ -183,7 +182,11 @@ int wmain(int argc, wchar_t** argv) {
 
     if (argc > 2) {
         const std::filesystem::path handshake = argv[2];
-        { std::FILE* f = _wfopen((handshake / "ready").c_str(), L"w"); if (f) std::fclose(f); }
+        {
+            std::FILE* f = _wfopen((handshake / "ready").c_str(), L"w");
+            if (f)
+                std::fclose(f);
+        }
         for (int i = 0; i < 600 && !std::filesystem::exists(handshake / "shot"); ++i)
             ::Sleep(50);
     }
