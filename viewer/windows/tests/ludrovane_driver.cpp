@@ -148,7 +148,8 @@ int wmain(int argc, wchar_t** argv) {
         check(textOf(answer) == "Hatırlatma", "the prompt's answer is filled in", textOf(answer));
         setText(answer, std::string(viewer::AccessCode));
         click(::GetDlgItem(prompt, PromptOk));
-        for (int i = 0; i < 100 && ::IsWindow(prompt); ++i)
+        // The answer is judged after the box has gone: wait for its effect.
+        for (int i = 0; i < 100 && !visible(item(Frame22)); ++i)
             ::Sleep(50);
     }
     check(visible(item(Frame22)) && visible(item(Text26)) && visible(item(Frame23)),
