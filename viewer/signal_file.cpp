@@ -100,16 +100,16 @@ std::string receivedCountCaption(const LoadedSignal& signal) {
         " adet";
     switch (signal.layout.layout) {
     case FileLayout::Empty:
-        return caption + " - dosya boş";
+        return caption + " - boş dosya";
     case FileLayout::NotRecorder:
-        return caption + " - Ketrasmo kaydı değil";
+        return caption + " - kayıt değil";
     case FileLayout::MisalignedPairs:
-        return caption + " - örnek çiftleri kayık";
+        return caption + " - çiftler kayık";
     case FileLayout::Recorder:
         break;
     }
     if (!signal.decodable)
-        return caption + " - çözmek için kısa";
+        return caption + " - kısa";
     return caption;
 }
 

@@ -65,8 +65,9 @@ struct LoadedSignal {
 LoadedSignal unmaskSignal(const std::vector<std::uint8_t>& bytes);
 
 // Label22's caption after a load: the count of pairs Len/2 (a half for an odd
-// length), then a word on a file that is empty, short or not laid out as the
-// recorder writes.
+// length), then a short word (it must fit the label) on a file that is empty,
+// not laid out as the recorder writes, misaligned by an odd serial, or too short
+// to decode.
 std::string receivedCountCaption(const LoadedSignal& signal);
 
 // Label22's caption when the file could not be had at all.

@@ -105,7 +105,7 @@ TEST_F(MainFormTest, AFileThatCannotBeOpenedKeepsWhatWasLoaded) {
 TEST_F(MainFormTest, AnEmptyFileLoadsOneEmptyCell) {
     loadRamp();
     load({});
-    EXPECT_EQ(form.controls.Label22, "Alınan Örnek Sayısı: 0 adet - dosya boş");
+    EXPECT_EQ(form.controls.Label22, "Alınan Örnek Sayısı: 0 adet - boş dosya");
     EXPECT_EQ(form.loaded.upperBound(), 0);
     EXPECT_EQ(form.plot.upperBound(), 0);
     EXPECT_FALSE(form.controls.loadButtonsEnabled);

@@ -135,12 +135,10 @@ TEST(ReceivedCountCaption, SaysWhatIsWrongWithTheFile) {
         std::vector<std::uint8_t> bytes;
         const char* caption;
     } cases[] = {
-        {{}, "Alınan Örnek Sayısı: 0 adet - dosya boş"},
-        {signalFile(ramp(100)), "Alınan Örnek Sayısı: 108 adet - çözmek için kısa"},
-        {std::vector<std::uint8_t>(50000, 100),
-         "Alınan Örnek Sayısı: 25000 adet - Ketrasmo kaydı değil"},
-        {signalFile(ramp(25600), "ABC"),
-         "Alınan Örnek Sayısı: 25605.5 adet - örnek çiftleri kayık"},
+        {{}, "Alınan Örnek Sayısı: 0 adet - boş dosya"},
+        {signalFile(ramp(100)), "Alınan Örnek Sayısı: 108 adet - kısa"},
+        {std::vector<std::uint8_t>(50000, 100), "Alınan Örnek Sayısı: 25000 adet - kayıt değil"},
+        {signalFile(ramp(25600), "ABC"), "Alınan Örnek Sayısı: 25605.5 adet - çiftler kayık"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(receivedCountCaption(unmaskSignal(c.bytes)), c.caption);

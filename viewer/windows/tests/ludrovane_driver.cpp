@@ -6,6 +6,7 @@
 // With a handshake folder it writes "ready" there when the decode is shown and
 // waits (at most 30 s) for "shot" before closing the viewer.
 #include "viewer/main_form.h"
+#include "viewer/number_text.h"
 #include "viewer/tests/signal_fixture.h"
 #include "viewer/windows/control_ids.h"
 #include "viewer/windows/text.h"
@@ -178,8 +179,26 @@ int wmain(int argc, wchar_t** argv) {
     click(item(Command42));
     check(textOf(item(Text30)) == "25600", "an inspection of no values is rejected",
           textOf(item(Text30)));
-    setText(item(Text30), "1");
+    // Holding ">>>" steps the window on every 20 ms; "<<<" steps it back.
+    setText(item(Text30), "100");
     setText(item(Text31), "200");
+    auto hold = [&](HWND button) {
+        DWORD_PTR r = 0;
+        ::SendMessageTimeoutW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4), SMTO_NORMAL,
+                              kMessageTimeout, &r);
+        ::Sleep(300);
+        ::SendMessageTimeoutW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4), SMTO_NORMAL,
+                              kMessageTimeout, &r);
+        return static_cast<int>(viewer::readNumber(textOf(item(Text30))));
+    };
+    const int on = hold(item(Command44));
+    // One step per tick: about 15 in 300 ms; a busy machine may stretch the hold.
+    check(on > 100 && on <= 160, "holding >>> steps on", std::to_string(on));
+    const int back = hold(item(Command43));
+    check(back < on, "holding <<< steps back", std::to_string(back));
+    ::Sleep(100);
+    check(viewer::readNumber(textOf(item(Text30))) == back, "releasing stops the steps");
+    setText(item(Text30), "1");
 
     if (argc > 2) {
         const std::filesystem::path handshake = argv[2];
