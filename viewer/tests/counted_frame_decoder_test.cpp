@@ -54,6 +54,13 @@ TEST(ViewerCountedFrameDecoder, ShowsOnlyNumbersOfThreeDigitsOrMore) {
     }
 }
 
+TEST(ViewerCountedFrameDecoder, KeepsAFrameWithADigitErrorButNeverShowsIt) {
+    CountedFrameDecoder decoder;
+    EXPECT_FALSE(decoder.cozucu_tel(decodeWindow(call("555:1234"))));
+    // The character ":" (value 10) adds nothing, so the frame is one digit short.
+    EXPECT_EQ(decoder.KeptNumber, "5551234");
+}
+
 TEST(ViewerCountedFrameDecoder, FindsNothingInASingleDataMessage) {
     BurstSpec spec = call("5551234");
     spec.format = standin::MessageFormat::SingleData;
