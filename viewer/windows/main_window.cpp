@@ -115,7 +115,7 @@ MainWindow* windowOf(HWND window) {
 
 MainWindow::MainWindow(HINSTANCE instance)
     : background_(::CreateSolidBrush(kBackground)), red_(::CreateSolidBrush(RGB(255, 0, 0))),
-      font_(::CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+      font_(::CreateFontW(-10, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_SWISS, L"Tahoma")) {
     WNDCLASSEXW wc{};
