@@ -76,18 +76,19 @@ void mouseClick(HWND w) {
     ::SendMessageTimeoutW(w, WM_LBUTTONUP, 0, MAKELPARAM(4, 4), SMTO_NORMAL, kMessageTimeout, &r);
 }
 
-// Polls for a top-level window of the class for at most ms milliseconds.
+bool visible(HWND w) {
+    return (::GetWindowLongPtrW(w, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+// Polls for at most ms milliseconds for a top-level window of the class that has
+// been shown: each window shows itself only once its controls exist.
 HWND waitForWindow(const wchar_t* cls, DWORD ms) {
     for (DWORD waited = 0; waited < ms; waited += 50) {
-        if (HWND w = ::FindWindowW(cls, nullptr))
+        if (HWND w = ::FindWindowW(cls, nullptr); w && visible(w))
             return w;
         ::Sleep(50);
     }
     return nullptr;
-}
-
-bool visible(HWND w) {
-    return (::GetWindowLongPtrW(w, GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
 } // namespace
@@ -128,6 +129,12 @@ int wmain(int argc, wchar_t** argv) {
     if (!main)
         return 1;
     auto item = [&](int id) { return ::GetDlgItem(main, id); };
+    auto unlocked = [&] {
+        for (int id : {Frame22, Frame23, Text29, Text1, Text26, Command41, Text30, Command44})
+            if (!visible(item(id)))
+                return false;
+        return true;
+    };
     check(textOf(main) == "Ludrovane", "the title", textOf(main));
     check(!visible(item(Frame22)) && !visible(item(Text26)), "decoding is hidden at start");
     check(!::IsWindowEnabled(item(Command41)), "decode buttons start disabled");
@@ -149,12 +156,12 @@ int wmain(int argc, wchar_t** argv) {
         check(textOf(answer) == "Hatırlatma", "the prompt's answer is filled in", textOf(answer));
         setText(answer, std::string(viewer::AccessCode));
         click(::GetDlgItem(prompt, PromptOk));
-        // The answer is judged after the box has gone: wait for its effect.
-        for (int i = 0; i < 100 && !visible(item(Frame22)); ++i)
+        // The answer is judged after the box has gone, and the frames then show one
+        // control at a time: wait for all of them.
+        for (int i = 0; i < 100 && !unlocked(); ++i)
             ::Sleep(50);
     }
-    check(visible(item(Frame22)) && visible(item(Text26)) && visible(item(Frame23)),
-          "the access code shows decoding and inspection");
+    check(unlocked(), "the access code shows decoding and inspection");
 
     setText(item(Text1), "150");
     setText(item(Text29), "4740");
