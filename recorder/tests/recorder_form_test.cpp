@@ -123,9 +123,10 @@ TEST_F(RecorderTest, FirstSightSendsTheStartCommandAndTheEleventhKnownTickCalibr
     EXPECT_EQ(bus.outputReports(device.id).size(), 1u) << "the command is sent once";
 }
 
-TEST_F(RecorderTest, ALineThatStaysActiveCapturesOnEveryFifthActiveTick) {
+TEST_F(RecorderTest, LinesThatStayActiveCaptureTogetherOnEveryFifthActiveTick) {
     Lines lines = quietLines();
-    lines[2].place(0, tone(30));
+    lines[0].place(0, tone(30));
+    lines[2].place(0, tone(30, 30));
     addDevice("0c0ffee0", lines);
     form->Form_Load();
     std::string seen; // per connected tick: G green, O orange, C a capture
@@ -136,12 +137,15 @@ TEST_F(RecorderTest, ALineThatStaysActiveCapturesOnEveryFifthActiveTick) {
             captures = form->captureCount();
             seen += 'C';
             EXPECT_EQ(form->view().lines[2].lamp, colour::Orange) << "lamps keep their state";
+            EXPECT_EQ(form->view().lines[0].lamp, colour::Orange);
         } else if (form->view().lines[2].lamp != colour::Red) {
             seen += form->view().lines[2].lamp == colour::Orange ? 'O' : 'G';
         }
     }
     EXPECT_EQ(seen, "GGGOCGGGOCGGGOC");
-    EXPECT_EQ(form->view().lines[0].lamp, colour::Green) << "only the active line turns orange";
+    EXPECT_EQ(form->view().lines[1].lamp, colour::Green) << "only the active lines turn orange";
+    EXPECT_EQ(form->view().lines[1].label, text::LineReady);
+    EXPECT_EQ(form->view().lines[0].label, text::LineActive);
     EXPECT_TRUE(store.files.empty()) << "an unarmed capture is dropped";
 }
 
