@@ -1,0 +1,116 @@
+#include "hidcontroller/ui_thread.h"
+
+namespace hidcontroller {
+
+struct UiCallQueue::Pending {
+    std::function<void()> call;
+    bool done = false;
+};
+
+UiCallQueue::UiCallQueue(std::thread::id uiThread) : uiThread_(uiThread) {}
+
+UiCallQueue::~UiCallQueue() {
+    close();
+    // What still waited for its call to return goes now, while the queue is whole.
+    std::vector<std::function<void()>> actions;
+    actions.swap(afterCall_);
+    actions.clear();
+}
+
+void UiCallQueue::setWake(std::function<void()> wake) {
+    std::lock_guard lock(mutex_);
+    wake_ = std::move(wake);
+}
+
+bool UiCallQueue::runAndWait(std::function<void()> call) {
+    if (std::this_thread::get_id() == uiThread_) {
+        call();
+        return true;
+    }
+    auto pending = std::make_shared<Pending>();
+    pending->call = std::move(call);
+    std::function<void()> wake;
+    {
+        std::lock_guard lock(mutex_);
+        if (closed_)
+            return false;
+        queue_.push_back(pending);
+        wake = wake_;
+    }
+    changed_.notify_all();
+    if (wake)
+        wake();
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return pending->done || closed_; });
+    return pending->done;
+}
+
+bool UiCallQueue::runOne(std::unique_lock<std::mutex>& lock) {
+    if (queue_.empty() || closed_)
+        return false;
+    std::shared_ptr<Pending> pending = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    pending->call();
+    lock.lock();
+    pending->done = true;
+    changed_.notify_all();
+    if (!afterCall_.empty()) {
+        std::vector<std::function<void()>> actions;
+        actions.swap(afterCall_);
+        lock.unlock();
+        for (auto& action : actions)
+            action();
+        lock.lock();
+    }
+    return true;
+}
+
+void UiCallQueue::afterCurrentCall(std::function<void()> action) {
+    afterCall_.push_back(std::move(action));
+}
+
+void UiCallQueue::serve() {
+    std::unique_lock lock(mutex_);
+    // Only what is queued now: a reader whose call ran queues its next one at once,
+    // and the message loop must get its turn in between.
+    for (auto n = queue_.size(); n > 0 && runOne(lock); --n) {
+    }
+}
+
+void UiCallQueue::serveUntil(const std::function<bool()>& finished) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        while (runOne(lock)) {
+        }
+        if (finished() || closed_)
+            return;
+        const std::uint64_t seen = notifications_;
+        changed_.wait(lock, [&] { return !queue_.empty() || notifications_ != seen || closed_; });
+    }
+}
+
+void UiCallQueue::notify() {
+    {
+        std::lock_guard lock(mutex_);
+        ++notifications_;
+    }
+    changed_.notify_all();
+}
+
+bool UiCallQueue::waitForCall(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return !queue_.empty() || closed_; }) &&
+           !queue_.empty();
+}
+
+void UiCallQueue::close() {
+    {
+        std::lock_guard lock(mutex_);
+        closed_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+}
+
+} // namespace hidcontroller

@@ -1,0 +1,89 @@
+// What the controller needs of the host's user-interface thread: a hidden window that
+// receives posted and broadcast messages, and the hand-over of a call from a read
+// thread to the user-interface thread, which blocks the reader until the call has run.
+// The platform's own windows provide them on Windows; MessagePump everywhere else.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace hidcontroller {
+
+using WindowProc =
+    std::function<void(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)>;
+
+// A hidden window of the user-interface thread; its procedure runs on that thread.
+class NotificationWindow {
+public:
+    virtual ~NotificationWindow() = default;
+    // Queues a message for the window's procedure (as PostMessage does).
+    virtual void post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
+
+// Calls handed to the user-interface thread. Readers block in runAndWait until the
+// user-interface thread has run their call, from its message loop (serve) or while it
+// waits for a reader to end (serveUntil).
+class UiCallQueue {
+public:
+    explicit UiCallQueue(std::thread::id uiThread = std::this_thread::get_id());
+    ~UiCallQueue();
+    UiCallQueue(const UiCallQueue&) = delete;
+    UiCallQueue& operator=(const UiCallQueue&) = delete;
+
+    // Tells the user-interface thread's message loop that a call waits (on Windows a
+    // posted message); called without the queue's lock, on the reader's thread.
+    void setWake(std::function<void()> wake);
+
+    // From any thread: runs `call` on the user-interface thread and returns once it
+    // has run (directly when called on that thread). False when the queue was closed
+    // before the call ran.
+    bool runAndWait(std::function<void()> call);
+
+    // On the user-interface thread: runs every call queued now, in order.
+    void serve();
+    // On the user-interface thread: runs calls as they come until `finished` holds;
+    // whoever makes it hold calls notify().
+    void serveUntil(const std::function<bool()>& finished);
+    void notify();
+
+    // On the user-interface thread, inside a handed-over call: runs `action` once that
+    // call has returned and its reader is released.
+    void afterCurrentCall(std::function<void()> action);
+
+    // Waits up to `limit` for a call to be queued; true when one is.
+    bool waitForCall(std::chrono::milliseconds limit);
+
+    // No call runs any more; waiting readers are released.
+    void close();
+
+    std::thread::id uiThread() const { return uiThread_; }
+
+private:
+    struct Pending;
+    bool runOne(std::unique_lock<std::mutex>& lock);
+
+    std::thread::id uiThread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::shared_ptr<Pending>> queue_;
+    std::function<void()> wake_;
+    std::vector<std::function<void()>> afterCall_; // user-interface thread only
+    std::uint64_t notifications_ = 0;
+    bool closed_ = false;
+};
+
+class UiThread {
+public:
+    virtual ~UiThread() = default;
+    // A hidden window whose procedure is `proc`; it is gone with the returned object.
+    virtual std::unique_ptr<NotificationWindow> createNotificationWindow(WindowProc proc) = 0;
+    virtual UiCallQueue& calls() = 0;
+};
+
+} // namespace hidcontroller
