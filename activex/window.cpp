@@ -66,6 +66,11 @@ void unregisterWindowClass() noexcept {
         UnregisterClassW(kClassName, ServerModule::handle());
 }
 
+WindowTimer::~WindowTimer() {
+    *alive_ = false;
+    destroy();
+}
+
 WindowTimer::WindowTimer(UINT intervalMs, std::function<void()> onTick)
     : interval_(intervalMs), onTick_(std::move(onTick)) {
     create(HWND_MESSAGE, 0, RECT{0, 0, 0, 0});
@@ -88,12 +93,18 @@ LRESULT WindowTimer::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg != WM_TIMER || wp != 1)
         return MessageWindow::handleMessage(msg, wp, lp);
     if (enabled_ && !inTick_) {
+        // The tick may destroy this timer (its owner's last reference goes):
+        // it runs on copies, and the timer is touched afterwards only if alive.
+        const std::shared_ptr<bool> alive = alive_;
+        const std::function<void()> tick = onTick_;
         inTick_ = true;
-        struct Leave {
-            bool& flag;
-            ~Leave() { flag = false; }
-        } leave{inTick_};
-        onTick_();
+        try {
+            tick();
+        } catch (...) {
+            // the window procedure must not see it; the tick is over
+        }
+        if (*alive)
+            inTick_ = false;
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "activex/win.h"
 
 #include <functional>
+#include <memory>
 
 namespace activex {
 
@@ -36,7 +37,8 @@ private:
 class WindowTimer final : private MessageWindow {
 public:
     WindowTimer(UINT intervalMs, std::function<void()> onTick);
-    ~WindowTimer() override { destroy(); }
+    // May run inside onTick (the tick released the timer's owner).
+    ~WindowTimer() override;
 
     // SetTimer / KillTimer; a refused SetTimer comes back as its HRESULT.
     HRESULT setEnabled(bool enabled) noexcept;
@@ -50,6 +52,9 @@ private:
     std::function<void()> onTick_;
     bool enabled_ = false;
     bool inTick_ = false;
+    // False once the timer is destroyed; a tick checks it before it touches
+    // the timer again.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 // Unregisters the framework's window class of this module (a DLL calls it when

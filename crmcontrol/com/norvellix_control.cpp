@@ -54,6 +54,7 @@ HRESULT NorvellixControl::syncTimer() noexcept {
 }
 
 HRESULT NorvellixControl::G_Start() {
+    activex::ComPtr<IUnknown> keep(identity()); // an event handler may release the control
     return activex::comGuard([&] {
         core_->G_Start();
         return syncTimer();
@@ -61,6 +62,7 @@ HRESULT NorvellixControl::G_Start() {
 }
 
 HRESULT NorvellixControl::G_Stop() {
+    activex::ComPtr<IUnknown> keep(identity()); // an event handler may release the control
     return activex::comGuard([&] {
         core_->G_Stop();
         return syncTimer();
@@ -68,6 +70,7 @@ HRESULT NorvellixControl::G_Stop() {
 }
 
 HRESULT NorvellixControl::G_Reset() {
+    activex::ComPtr<IUnknown> keep(identity()); // an event handler may release the control
     return activex::comGuard([&] {
         core_->G_Reset();
         return syncTimer();

@@ -80,3 +80,29 @@ TEST_F(NorvellixEvents, SerialAssignedByTheSinkReachesTheNextEvent) {
     EXPECT_EQ(sink->calls[0].args[0], "1a2b3c4d");
     expectCall(sink->calls[1], "ABCDEFGH", "2", "5551234");
 }
+
+TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) {
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               control.putVoid()),
+              S_OK);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix, cp.put()),
+        S_OK);
+    DWORD cookie = 0;
+    // The handler of the connection lets go of everything it holds of the control.
+    auto sink = RecordingSink::make(DIID___Norvellix, [&](DISPID, DISPPARAMS&) {
+        cp->Unadvise(cookie);
+        cp.reset();
+        control.reset();
+    });
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
+    ASSERT_TRUE(pumpUntil([&] { return !sink->calls.empty(); }, kLimitMs));
+    EXPECT_FALSE(control);
+    // The control is gone once its tick is over: no more events, devices closed.
+    pumpUntil([] { return false; }, 200);
+    EXPECT_EQ(sink->calls.size(), 1u);
+    EXPECT_EQ(simulatorAudit(), "");
+}
