@@ -1,6 +1,8 @@
 // The CRM control's tick and methods over the device link's module state.
 #include "crmcontrol/crm_control.h"
 
+#include "crmcontrol/start_command.h"
+
 #include "devicelink/hid_module.h"
 #include "signalpath/descramble.h"
 
@@ -23,13 +25,6 @@ void setNoDevices(devicelink::HIDmodule& link) {
     setNoDevice(link.DeviceSerialNumber_1);
     setNoDevice(link.DeviceSerialNumber_2);
 }
-
-// The start command's fixed bytes: payload indexes 0..10 and 56..63.
-constexpr std::uint8_t kCommandHead[] = {25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
-constexpr std::uint8_t kCommandTail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
-constexpr int kFillerFirst = 11;
-constexpr int kFillerLast = 55;
-constexpr int kTailFirst = 56;
 
 constexpr int kGroups = 16;
 
@@ -239,25 +234,12 @@ std::string CrmControl::PathSerial(const std::string& path) {
 }
 
 void CrmControl::BuildStartCommand() {
-    auto& out = link_.OutputReportData;
-    for (std::size_t i = 0; i < std::size(kCommandHead); ++i)
-        out[i] = kCommandHead[i];
-    for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
-        out[kTailFirst + i] = kCommandTail[i];
     // The host's generator is seeded from the time of day by the host itself.
-    DrawStartCommandFiller();
+    crmcontrol::BuildStartCommand(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 void CrmControl::DrawStartCommandFiller() {
-    for (int i = kFillerFirst; i <= kFillerLast; ++i) {
-        // Int(r * 255 + 1) for r in [0, 1): 1..255 (a host value outside [0, 1)
-        // is held to that range rather than trusted).
-        double r = host_.Rnd();
-        if (!(r >= 0.0))
-            r = 0.0;
-        const double v = std::floor(r * 255.0 + 1.0);
-        link_.OutputReportData[i] = static_cast<std::uint8_t>(v > 255.0 ? 255.0 : v);
-    }
+    crmcontrol::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 void CrmControl::CalibrateAndReportConnection() {

@@ -239,6 +239,19 @@ TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) 
     EXPECT_EQ(program->text(kLabel8), kDevice2 + serial2);
 }
 
+TEST_F(PimbrellaWindow, ShowsOneDeviceWithNoSecondSerial) {
+    auto program = start(L"one_device_one_call.scn");
+    ASSERT_NE(program->window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return program->text(kLabel2) == L"1"; }, 60s))
+        << "expected one call, the counter reads " << narrow(program->text(kLabel2));
+    EXPECT_EQ(program->text(kLabel6), L"Cihaz Baglandi");
+    EXPECT_EQ(program->text(kLabel7), kDevice1 + L"55ee66ff");
+    EXPECT_EQ(program->text(kLabel8), kDevice2 + L"0");
+    const std::vector<std::wstring> rows = program->listRows(kList1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rfind(L"55ee66ff   2   ", 0), 0u) << narrow(rows[0]);
+}
+
 TEST_F(PimbrellaWindow, ShowsBothDevicesUnplugged) {
     auto program = start(L"two_devices_unplugged.scn");
     ASSERT_NE(program->window(), nullptr);
