@@ -21,14 +21,23 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   set(NORVELLIX_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_SOURCE_DIR}/tools/wine-run.sh ${NORVELLIX_WINEPREFIX} ${NORVELLIX_WINEARCH})
+  # Windows need a display, and every Wine program of one prefix must see the
+  # same one (the prefix's desktop lives on it): a private Xvfb runs for the
+  # whole test run, and wine-run.sh finds it through PREFIX.xvfb.display.
+  add_test(NAME xvfb_start COMMAND ${CMAKE_SOURCE_DIR}/tools/xvfb.sh start
+           ${NORVELLIX_WINEPREFIX}.xvfb)
+  set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP display)
+  add_test(NAME xvfb_stop COMMAND ${CMAKE_SOURCE_DIR}/tools/xvfb.sh stop
+           ${NORVELLIX_WINEPREFIX}.xvfb)
+  set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP display)
   # The prefix is made before the first test; the wineserver of this prefix
   # (and no other) is shut down after the last.
   add_test(NAME wine_prefix COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh
            ${NORVELLIX_WINEPREFIX} ${NORVELLIX_WINEARCH} --prepare)
-  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine FIXTURES_REQUIRED display)
   add_test(NAME wine_shutdown COMMAND ${CMAKE_SOURCE_DIR}/tools/wine-run.sh
            ${NORVELLIX_WINEPREFIX} ${NORVELLIX_WINEARCH} --shutdown)
-  set_tests_properties(wine_shutdown PROPERTIES FIXTURES_CLEANUP wine)
+  set_tests_properties(wine_shutdown PROPERTIES FIXTURES_CLEANUP wine FIXTURES_REQUIRED display)
 endif()
 
 # norvellix_add_test(<name> SOURCES ... [LIBS ...]): one test program, one ctest
@@ -39,7 +48,7 @@ function(norvellix_add_test name)
   target_link_libraries(${name} PRIVATE portable project_options GTest::gtest_main ${ARG_LIBS})
   add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
   if(CMAKE_CROSSCOMPILING AND WIN32)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "wine;display")
   endif()
 endfunction()
 

@@ -6,7 +6,7 @@ namespace decoding {
 
 namespace {
 
-signalpath::ToneWindow windowAt(std::span<const int> samples, int start) {
+template <typename T> signalpath::ToneWindow windowAt(std::span<const T> samples, int start) {
     signalpath::ToneWindow w;
     for (int j = 0; j < kToneWindowLength; ++j)
         w[j] = samples[start + j];
@@ -32,10 +32,20 @@ WindowDecisions::WindowDecisions(int maxSamples)
     : bits_(maxSamples >= kToneWindowLength ? maxSamples - kToneWindowLength + 1 : 0) {}
 
 void WindowDecisions::decide(std::span<const int> samples, ToneDecision decision) {
+    decideAll(samples, decision);
+    samples_ = samples;
+}
+
+void WindowDecisions::decide(std::span<const double> samples, ToneDecision decision) {
+    decideAll(samples, decision);
+    samples_ = {};
+}
+
+template <typename T>
+void WindowDecisions::decideAll(std::span<const T> samples, ToneDecision decision) {
     const int windows = static_cast<int>(samples.size()) - kToneWindowLength + 1;
     assert(windows <= static_cast<int>(bits_.size()));
     count_ = windows > 0 ? windows : 0;
-    samples_ = samples;
     for (int s = 0; s < count_; ++s)
         bits_[s] = decision(windowAt(samples, s)) == '1';
 }

@@ -74,6 +74,9 @@ public:
 
     // Decides every window that lies wholly inside samples (at most maxSamples).
     void decide(std::span<const int> samples, ToneDecision decision = signalpath::toneBit);
+    // The same over values that need not be whole (the viewer shifts its samples by
+    // a level read from text); samples() is then empty.
+    void decide(std::span<const double> samples, ToneDecision decision = signalpath::toneBit);
 
     int windowCount() const { return count_; }
     bool mark(int start) const { return bits_[start] != 0; }
@@ -83,6 +86,8 @@ public:
     std::span<const int> samples() const { return samples_; }
 
 private:
+    template <typename T> void decideAll(std::span<const T> samples, ToneDecision decision);
+
     std::vector<unsigned char> bits_;
     std::span<const int> samples_;
     int count_ = 0;

@@ -1,8 +1,109 @@
 #!/usr/bin/env bash
-# The main job: set-up, the 32-bit build, then a run of the shipped binaries.
+# The main job: set-up, the 32-bit build, the controls registered in a Wine
+# prefix of the job's own, then Pimbrella hosting the CRM control, its devices
+# simulated by a scenario (NORVELLIX_SIMULATOR).
+#   tools/run.sh [SCENARIO]     default: scenarios/demo.scn
+# With a display (DISPLAY reachable) the window shows live until it is closed.
+# Without one it runs under a private Xvfb for the length of the scenario, and
+# a screenshot of the window is saved to build/pimbrella.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
+
+scenario=${1:-scenarios/demo.scn}
+if [ ! -f "$scenario" ]; then
+  echo "run: no scenario file '$scenario'" >&2
+  exit 2
+fi
+scenario=$(realpath "$scenario")
+
 bash tools/setup.sh
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
-ctest --preset win32
+
+build=$root/build/win32
+pimbrella=$build/testprogram/Pimbrella.exe
+prefix=$root/build/run/wineprefix
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+wine_run() { "$root/tools/wine-run.sh" "$prefix" win32 "$@"; }
+
+# Every Wine program of the prefix must see one display (the prefix's desktop
+# lives on it), so the display is settled before the first one runs.
+live=
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  live=1
+else
+  state=$root/build/run/xvfb
+  "$root/tools/xvfb.sh" start "$state"
+  trap '"$root/tools/xvfb.sh" stop "$state"' EXIT
+  DISPLAY=$(cat "$state.display")
+  export DISPLAY
+fi
+wine_run --shutdown # a wineserver left from an earlier run may hold another display
+
+# The controls of the build, test libraries aside.
+mapfile -t controls < <(find "$build" -path '*/wineprefix*' -prune -o -path '*/tests' -prune \
+  -o -name '*.ocx' -print | sort)
+if [ ${#controls[@]} -eq 0 ]; then
+  echo "run: the build holds no control library (.ocx)" >&2
+  exit 1
+fi
+for ocx in "${controls[@]}"; do
+  echo "run: registering $(basename "$ocx") in $prefix"
+  wine_run regsvr32 /s "$(winpath "$ocx")" || { echo "run: regsvr32 failed for $ocx" >&2; exit 1; }
+done
+
+export NORVELLIX_SIMULATOR
+NORVELLIX_SIMULATOR=$(winpath "$scenario")
+echo "run: Pimbrella with the scenario $scenario"
+
+if [ -n "$live" ]; then
+  echo "run: the window shows on $DISPLAY; close it to end"
+  wine_run "$pimbrella" || true
+  wine_run --shutdown
+  exit 0
+fi
+
+# No display: the private one, for as long as the scenario lasts: its last
+# event plus a few seconds. On the virtual clock each of the control's timer
+# ticks (10 ms at the least) moves one report on, 2 ms: such a scenario takes
+# about five times as long as its times say.
+seconds=$(awk '
+  /^[[:space:]]*mode[[:space:]]+fast/ { fast = 1 }
+  $2 ~ /^[0-9.]+$/ {
+    end = $2
+    for (i = 3; i <= NF; i++) if ($i ~ /^duration=/) { split($i, d, "="); end += d[2] }
+    if (end > last) last = end
+  }
+  END { print fast ? int(last * 5) + 10 : int(last) + 6 }' "$scenario")
+shot=$root/build/pimbrella.png
+rm -f "$shot"
+
+wine_run "$pimbrella" &
+program=$!
+echo "run: no display here: Pimbrella runs on a private X server ($DISPLAY) for ${seconds} s"
+window=
+for _ in $(seq 120); do
+  window=$(xdotool search --name '^Pimbrella$' 2>/dev/null | head -n 1 || true)
+  [ -n "$window" ] && break
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.5
+done
+if [ -z "$window" ]; then
+  # A message box instead of the window: show what it says.
+  import -window root "$shot" 2>/dev/null || true
+  echo "run: Pimbrella showed no window; the screen is in $shot" >&2
+  wine_run --shutdown
+  exit 1
+fi
+sleep "$seconds"
+import -window "$window" "$shot"
+# Closed as a user closes it, so the control releases its devices.
+wine_run taskkill /im Pimbrella.exe >/dev/null 2>&1 || true
+for _ in $(seq 20); do
+  kill -0 "$program" 2>/dev/null || break
+  sleep 0.5
+done
+wine_run --shutdown
+wait "$program" 2>/dev/null || true
+echo "run: screenshot of the window after the scenario: $shot"

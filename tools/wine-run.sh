@@ -5,11 +5,20 @@
 #   wine-run.sh PREFIX ARCH --prepare               create the prefix only
 #   wine-run.sh PREFIX ARCH --shutdown              stop this prefix's wineserver
 # ARCH is win32 or win64.  Only this prefix's wineserver is ever touched.
+# Without a display of the prefix's own (PREFIX.xvfb.display) DISPLAY is kept.
+# NORVELLIX_WINE names another loader (e.g. /usr/lib/wine/wine64 for a 64-bit
+# builtin program such as cscript.exe, which plain "wine" starts as 32-bit).
 set -euo pipefail
 prefix=$1 arch=$2
 shift 2
 
 export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=${WINEDEBUG:--all}
+# The prefix's own X server, when tools/xvfb.sh runs one for it (the tests do):
+# all programs of a prefix must share one display.
+if [ -s "$prefix.xvfb.display" ]; then
+  DISPLAY=$(cat "$prefix.xvfb.display")
+  export DISPLAY
+fi
 # No Mono or Gecko installer is offered when a prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
@@ -21,6 +30,12 @@ prepare() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Cambria is not installed here; Caladea has its metrics, so windows laid
+  # out for Cambria keep their proportions.
+  if [ ! -f "$prefix/.cambria" ] && fc-list 2>/dev/null | grep -q Caladea; then
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v Cambria /d Caladea /f >/dev/null 2>&1 \
+      && touch "$prefix/.cambria"
+  fi
   flock -u 9
 }
 
@@ -28,5 +43,5 @@ case "${1:-}" in
   --prepare) prepare ;;
   --shutdown) if [ -d "$prefix" ]; then wineserver -k 2>/dev/null || true; fi ;;
   "") echo "wine-run.sh: no program given" >&2; exit 2 ;;
-  *) prepare; exec wine "$@" ;;
+  *) prepare; exec "${NORVELLIX_WINE:-wine}" "$@" ;;
 esac

@@ -126,5 +126,27 @@ TEST(WindowDecisions, RecordedDecisionsOfAFixedSignal) {
     EXPECT_EQ(hash, 175989214098390748ull);
 }
 
+TEST(WindowDecisions, DecideValuesThatAreNotWholeAsTheToneDecisionDoes) {
+    // Whole samples shifted by a half: each window's decision is the tone
+    // decision on exactly those values, and whole values decide as ints do.
+    const std::vector<int> whole = mixedSignal(600);
+    std::vector<double> shifted(whole.begin(), whole.end());
+    for (double& v : shifted)
+        v -= 0.5;
+    WindowDecisions fromInts(600), fromDoubles(600), fromHalves(600);
+    fromInts.decide(whole);
+    fromDoubles.decide(std::vector<double>(whole.begin(), whole.end()));
+    fromHalves.decide(shifted);
+    ASSERT_EQ(fromHalves.windowCount(), 595);
+    EXPECT_TRUE(fromHalves.samples().empty());
+    for (int s = 0; s < fromHalves.windowCount(); ++s) {
+        ASSERT_EQ(fromDoubles.mark(s), fromInts.mark(s)) << "window " << s;
+        signalpath::ToneWindow w;
+        for (int j = 0; j < 6; ++j)
+            w[j] = shifted[static_cast<std::size_t>(s + j)];
+        ASSERT_EQ(fromHalves.mark(s), signalpath::toneBit(w) == '1') << "window " << s;
+    }
+}
+
 } // namespace
 } // namespace decoding

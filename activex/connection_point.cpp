@@ -1,0 +1,263 @@
+// Connection points, their enumerators, and event firing.
+#include "activex/connection_point.h"
+
+#include "activex/hresult.h"
+#include "activex/module.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <utility>
+
+namespace activex {
+namespace {
+
+// A COM enumerator over a snapshot; Item is what Next hands out, Held what the
+// snapshot keeps (and hands out with one new reference).
+template <typename IEnum, typename Item, typename Held> class Enumerator final : public IEnum {
+public:
+    Enumerator(std::vector<Held> items, size_t pos) : items_(std::move(items)), pos_(pos) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (riid != IID_IUnknown && riid != __uuidof(IEnum))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IEnum*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG n = --refs_;
+        if (n == 0)
+            delete this; // COM's last Release
+        return n;
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
+        if (!out || (count > 1 && !fetched))
+            return E_POINTER;
+        ULONG n = 0;
+        for (; n < count && pos_ < items_.size(); ++n, ++pos_)
+            out[n] = handOut(items_[pos_]);
+        if (fetched)
+            *fetched = n;
+        return n == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        const size_t left = items_.size() - pos_;
+        pos_ += std::min<size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        pos_ = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnum** out) override {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        return comGuard([&] {
+            *out = std::make_unique<Enumerator>(items_, pos_).release();
+            return S_OK;
+        });
+    }
+
+private:
+    static IConnectionPoint* handOut(const ComPtr<IConnectionPoint>& p) {
+        IConnectionPoint* r = nullptr;
+        p.copyTo(&r);
+        return r;
+    }
+    static CONNECTDATA handOut(const std::pair<ComPtr<IUnknown>, DWORD>& c) {
+        CONNECTDATA d{};
+        c.first.copyTo(&d.pUnk);
+        d.dwCookie = c.second;
+        return d;
+    }
+
+    std::vector<Held> items_;
+    size_t pos_;
+    std::atomic<ULONG> refs_{1};
+    ModuleObjectCount counted_;
+};
+
+using ConnectionEnumerator =
+    Enumerator<IEnumConnections, CONNECTDATA, std::pair<ComPtr<IUnknown>, DWORD>>;
+using PointEnumerator =
+    Enumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
+
+} // namespace
+
+ConnectionPoint::ConnectionPoint(IConnectionPointContainer& owner, REFIID iid, size_t maxSinks)
+    : owner_(owner), iid_(iid), maxSinks_(maxSinks) {}
+
+HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IConnectionPoint)
+        return E_NOINTERFACE;
+    *ppv = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+
+HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
+    if (!iid)
+        return E_POINTER;
+    *iid = iid_;
+    return S_OK;
+}
+
+HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** c) {
+    if (!c)
+        return E_POINTER;
+    *c = &owner_;
+    owner_.AddRef();
+    return S_OK;
+}
+
+size_t ConnectionPoint::sinkCount() const noexcept {
+    return static_cast<size_t>(
+        std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return bool(s); }));
+}
+
+HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
+    if (!cookie)
+        return E_POINTER;
+    *cookie = 0;
+    if (!sink)
+        return E_POINTER;
+    return comGuard([&] {
+        if (maxSinks_ != kAnyNumber && sinkCount() >= maxSinks_)
+            return CONNECT_E_ADVISELIMIT;
+        // The sink must speak the event interface; it is held as that interface.
+        ComPtr<IUnknown> events;
+        if (FAILED(sink->QueryInterface(iid_, events.putVoid())) || !events)
+            return CONNECT_E_CANNOTCONNECT;
+        if (slots_.size() >= MAXDWORD - 1)
+            return CONNECT_E_ADVISELIMIT;
+        slots_.push_back(std::move(events));
+        *cookie = static_cast<DWORD>(slots_.size());
+        return S_OK;
+    });
+}
+
+HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
+    // Cookie 0 and one beyond every slot never named a connection; a slot that
+    // was unadvised already names none any more. Both are CONNECT_E_NOCONNECTION.
+    if (cookie == 0 || cookie > slots_.size())
+        return CONNECT_E_NOCONNECTION;
+    ComPtr<IUnknown>& slot = slots_[cookie - 1];
+    if (!slot)
+        return CONNECT_E_NOCONNECTION;
+    ComPtr<IUnknown> leaving = std::move(slot); // released after the slot is empty
+    return S_OK;
+}
+
+HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
+    if (!e)
+        return E_POINTER;
+    *e = nullptr;
+    return comGuard([&] {
+        std::vector<std::pair<ComPtr<IUnknown>, DWORD>> items;
+        for (size_t i = 0; i < slots_.size(); ++i)
+            if (slots_[i])
+                items.emplace_back(slots_[i], static_cast<DWORD>(i + 1));
+        *e = std::make_unique<ConnectionEnumerator>(std::move(items), 0).release();
+        return S_OK;
+    });
+}
+
+std::vector<ComPtr<IDispatch>> ConnectionPoint::sinks() const {
+    std::vector<ComPtr<IDispatch>> out;
+    for (const auto& s : slots_)
+        if (s) // held as the event dispinterface, which is an IDispatch
+            out.emplace_back(static_cast<IDispatch*>(static_cast<IUnknown*>(s.get())));
+    return out;
+}
+
+HRESULT enumConnectionPoints(std::vector<ComPtr<IConnectionPoint>> points,
+                             IEnumConnectionPoints** e) noexcept {
+    if (!e)
+        return E_POINTER;
+    *e = nullptr;
+    return comGuard([&] {
+        *e = std::make_unique<PointEnumerator>(std::move(points), 0).release();
+        return S_OK;
+    });
+}
+
+void EventArgs::addBstrRef(std::string& utf8) {
+    Bstr& b = bstrs_.emplace_back(Bstr::fromUtf8(utf8));
+    VARIANTARG a;
+    VariantInit(&a);
+    V_VT(&a) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&a) = b.addressOf();
+    args_.push_back(a);
+    writeBacks_.push_back([&b, &utf8] { utf8 = b.utf8(); });
+}
+
+void EventArgs::addVariantRef(std::string& utf8) {
+    Variant& v = variants_.emplace_back(Variant::fromUtf8(utf8));
+    VARIANTARG a;
+    VariantInit(&a);
+    V_VT(&a) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&a) = v.get();
+    args_.push_back(a);
+    writeBacks_.push_back([&v, &utf8] { utf8 = variantToUtf8(*v.get()); });
+}
+
+void EventArgs::addBstr(const std::string& utf8) {
+    // Held in the BSTR storage; the VARIANTARG only borrows it.
+    Bstr& b = bstrs_.emplace_back(Bstr::fromUtf8(utf8));
+    VARIANTARG a;
+    VariantInit(&a);
+    V_VT(&a) = VT_BSTR;
+    V_BSTR(&a) = b.get();
+    args_.push_back(a);
+}
+
+void EventArgs::addShortRef(short& value) {
+    short& s = shorts_.emplace_back(value);
+    VARIANTARG a;
+    VariantInit(&a);
+    V_VT(&a) = VT_BYREF | VT_I2;
+    V_I2REF(&a) = &s;
+    args_.push_back(a);
+    writeBacks_.push_back([&s, &value] { value = s; });
+}
+
+DISPPARAMS EventArgs::params() {
+    reversed_.assign(args_.rbegin(), args_.rend());
+    DISPPARAMS p{};
+    p.rgvarg = reversed_.empty() ? nullptr : reversed_.data();
+    p.cArgs = static_cast<UINT>(reversed_.size());
+    return p;
+}
+
+void EventArgs::writeBack() {
+    for (auto& w : writeBacks_)
+        w();
+}
+
+void fireEvent(const ConnectionPoint& point, DISPID id, EventArgs& args) {
+    for (const ComPtr<IDispatch>& sink : point.sinks()) {
+        DISPPARAMS params = args.params();
+        Variant result;
+        EXCEPINFO excep{};
+        UINT argErr = 0;
+        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.get(),
+                     &excep, &argErr);
+        // A sink's failure is not the source's business; only its texts are freed.
+        Bstr::adopt(excep.bstrSource);
+        Bstr::adopt(excep.bstrDescription);
+        Bstr::adopt(excep.bstrHelpFile);
+    }
+    args.writeBack();
+}
+
+} // namespace activex

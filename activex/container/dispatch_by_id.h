@@ -1,0 +1,30 @@
+// An IDispatch that is called by dispatch id only, with no type information
+// and no names: the container's event sinks and its ambient properties.
+#pragma once
+
+#include "activex/win.h"
+
+namespace activex::container {
+
+class DispatchById : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
+        if (!pctinfo)
+            return E_POINTER;
+        *pctinfo = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
+        if (ppTInfo)
+            *ppTInfo = nullptr;
+        return E_NOTIMPL; // there is none, as GetTypeInfoCount says
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL; // callers know the dispatch ids
+    }
+
+protected:
+    ~DispatchById() = default;
+};
+
+} // namespace activex::container

@@ -1,0 +1,57 @@
+// The event sink: one reference count, IDispatch under two interface ids.
+#include "activex/container/event_sink.h"
+
+#include "activex/hresult.h"
+#include "activex/text.h"
+#include "activex/variant.h"
+
+namespace activex::container {
+
+std::wstring EventArguments::text(UINT index) const {
+    if (index >= params_.cArgs || !params_.rgvarg)
+        return {};
+    return utf8ToWide(variantToUtf8(params_.rgvarg[params_.cArgs - 1 - index]));
+}
+
+ComPtr<EventSink> EventSink::create(const IID& eventInterface, EventHandler& handler) {
+    // A COM object owns itself: the last Release deletes it.
+    return ComPtr<EventSink>::adopt(new EventSink(eventInterface, handler));
+}
+
+HRESULT EventSink::QueryInterface(REFIID riid, void** ppv) {
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == eventInterface_) {
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return E_NOINTERFACE;
+}
+
+ULONG EventSink::AddRef() {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
+
+ULONG EventSink::Release() {
+    LONG left = InterlockedDecrement(&refs_);
+    if (left == 0)
+        delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT EventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
+                          VARIANT* pVarResult, EXCEPINFO*, UINT*) {
+    if (pVarResult)
+        VariantInit(pVarResult);
+    if (!handler_)
+        return S_OK;
+    DISPPARAMS none{};
+    DISPPARAMS& params = pDispParams ? *pDispParams : none;
+    // Keep the sink alive while the handler runs: it may release the control.
+    ComPtr<EventSink> self(this);
+    return comGuard([&] { handler_->onEvent(dispIdMember, params); });
+}
+
+} // namespace activex::container

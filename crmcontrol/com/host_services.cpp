@@ -1,0 +1,36 @@
+// Date, time and random numbers from the Windows host.
+#include "crmcontrol/com/host_services.h"
+
+#include "activex/text.h"
+
+#include <windows.h>
+
+namespace crmcontrol::com {
+
+WindowsHostServices::WindowsHostServices() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    // Milliseconds since midnight, as the run time's timer counts.
+    state_ = ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
+    state_ &= 0xFFFFFF;
+}
+
+std::string WindowsHostServices::dateText() {
+    wchar_t text[128] = {};
+    const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
+    return n > 0 ? activex::wideToUtf8(text) : std::string();
+}
+
+std::string WindowsHostServices::timeText() {
+    wchar_t text[128] = {};
+    const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
+    return n > 0 ? activex::wideToUtf8(text) : std::string();
+}
+
+double WindowsHostServices::Rnd() {
+    // The run time's 24-bit linear congruential generator.
+    state_ = (state_ * 0x43FD43FDu + 0xC39EC3u) & 0xFFFFFFu;
+    return state_ / 16777216.0;
+}
+
+} // namespace crmcontrol::com

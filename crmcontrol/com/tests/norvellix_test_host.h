@@ -1,0 +1,35 @@
+// What the Norvellix test hosts share: the library's path as Windows sees it,
+// running a program of the prefix, a message loop with a time limit, and late-
+// bound calls.
+#pragma once
+
+#include "Norvellix.h"
+#include "activex/com_ptr.h"
+#include "activex/win.h"
+
+#include <functional>
+#include <string>
+
+namespace norvellix_test {
+
+inline constexpr DISPID kG_Start = 0x60030023;
+inline constexpr DISPID kG_Stop = 0x60030024;
+inline constexpr DISPID kG_Reset = 0x60030025;
+inline constexpr DISPID kOnCallerID = 1;
+inline constexpr DISPID kOnDeviceConnection = 2;
+inline constexpr DISPID kOnDeviceDisconnected = 3;
+
+// Norvellix.ocx of this build tree, as a Windows path (Z: is Wine's root).
+std::wstring ocxPath();
+
+// Runs a command line and returns its exit code (~0u if it did not start).
+DWORD runProgram(const std::wstring& commandLine);
+
+// Dispatches the thread's messages (the control's timer among them) until done()
+// holds or timeoutMs pass; returns done().
+bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+// Calls a method without arguments by dispatch id; returns Invoke's result.
+HRESULT callMethod(IDispatch* control, DISPID id);
+
+} // namespace norvellix_test

@@ -1,0 +1,281 @@
+// Starting, reading and ending Pimbrella from the test driver.
+#include "pimbrella_process.h"
+
+#include <cwchar>
+#include <fstream>
+#include <thread>
+
+namespace pimbrella_test {
+
+namespace {
+
+constexpr UINT kMessageTimeoutMs = 2000;
+
+std::wstring environmentWith(const std::vector<std::pair<std::wstring, std::wstring>>& changes) {
+    // The current block, NAME=value strings each ended by a NUL, then a NUL.
+    std::vector<std::wstring> entries;
+    if (wchar_t* block = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = block; *p; p += std::wcslen(p) + 1)
+            entries.emplace_back(p);
+        FreeEnvironmentStringsW(block);
+    }
+    for (const auto& [name, value] : changes) {
+        const std::wstring key = name + L"=";
+        std::erase_if(entries, [&](const std::wstring& e) {
+            return _wcsnicmp(e.c_str(), key.c_str(), key.size()) == 0;
+        });
+        if (!value.empty())
+            entries.push_back(key + value);
+    }
+    std::wstring result;
+    for (const std::wstring& e : entries)
+        result += e + L'\0';
+    result += L'\0';
+    return result;
+}
+
+struct FindArgs {
+    DWORD processId;
+    const wchar_t* windowClass;
+    HWND found;
+};
+
+BOOL CALLBACK findWindowOf(HWND window, LPARAM lParam) {
+    auto* args = reinterpret_cast<FindArgs*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    if (owner == args->processId && std::wcscmp(name, args->windowClass) == 0 &&
+        IsWindowVisible(window)) {
+        args->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        if (done())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(25ms);
+    }
+}
+
+std::wstring windowsPath(const std::string& unixPath) {
+    std::wstring path = L"Z:";
+    for (char c : unixPath)
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+int runToEnd(const std::wstring& commandLine, std::chrono::milliseconds limit) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring line = commandLine;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return -1;
+    activex::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 255);
+        return -1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+PimbrellaProcess::PimbrellaProcess(
+    const std::wstring& exe,
+    const std::vector<std::pair<std::wstring, std::wstring>>& environment) {
+    std::wstring block = environmentWith(environment);
+    std::wstring line = L"\"" + exe + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        block.data(), nullptr, &startup, &info))
+        return;
+    process_.reset(info.hProcess);
+    activex::UniqueKernelHandle thread(info.hThread);
+    processId_ = info.dwProcessId;
+}
+
+PimbrellaProcess::~PimbrellaProcess() {
+    if (!running())
+        return;
+    if (window_)
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (waitForExit(10s) < 0 && process_)
+        TerminateProcess(process_.get(), 255);
+}
+
+bool PimbrellaProcess::running() const {
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+HWND PimbrellaProcess::findTopLevel(const wchar_t* windowClass) const {
+    FindArgs args{processId_, windowClass, nullptr};
+    EnumWindows(findWindowOf, reinterpret_cast<LPARAM>(&args));
+    return args.found;
+}
+
+HWND PimbrellaProcess::waitForWindow(std::chrono::milliseconds limit) {
+    waitUntil([&] { return (window_ = findTopLevel(L"Pimbrella.Form1")) || !running(); }, limit);
+    return window_;
+}
+
+HWND PimbrellaProcess::waitForMessageBox(std::chrono::milliseconds limit) {
+    HWND box = nullptr;
+    waitUntil([&] { return (box = findTopLevel(L"#32770")) || !running(); }, limit);
+    return box;
+}
+
+int PimbrellaProcess::waitForExit(std::chrono::milliseconds limit) {
+    if (!process_ ||
+        WaitForSingleObject(process_.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.get(), &code);
+    return static_cast<int>(code);
+}
+
+std::wstring windowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &length))
+        return L"<no answer>";
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::wstring dialogText(HWND dialog) {
+    std::wstring all;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[32] = L"";
+        GetClassNameW(child, name, 32);
+        if (_wcsicmp(name, L"Static") == 0)
+            all += windowText(child) + L"\n";
+    }
+    return all;
+}
+
+std::wstring PimbrellaProcess::text(int id) const {
+    return windowText(control(id));
+}
+
+std::vector<std::wstring> PimbrellaProcess::listRows(int id) const {
+    HWND list = control(id);
+    DWORD_PTR count = 0;
+    SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &count);
+    std::vector<std::wstring> rows;
+    for (WPARAM i = 0; i < count; ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                            &length);
+        std::wstring row(length + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data()),
+                            SMTO_ABORTIFHUNG, kMessageTimeoutMs, &copied);
+        row.resize(copied);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void PimbrellaProcess::doubleClick(int id, POINT at) {
+    HWND target = control(id);
+    ClientToScreen(target, &at);
+    SetCursorPos(at.x, at.y);
+    INPUT clicks[4]{};
+    for (int i = 0; i < 4; ++i) {
+        clicks[i].type = INPUT_MOUSE;
+        clicks[i].mi.dwFlags = (i % 2 == 0) ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    }
+    SendInput(4, clicks, sizeof(INPUT));
+}
+
+Capture captureScreen(const RECT& r) {
+    Capture capture;
+    capture.width = r.right - r.left;
+    capture.height = r.bottom - r.top;
+    if (capture.width <= 0 || capture.height <= 0)
+        return {};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = capture.width;
+    info.bmiHeader.biHeight = -capture.height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    activex::UniqueGdiObject bitmap(
+        CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap.get());
+        BitBlt(memory, 0, 0, capture.width, capture.height, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        const auto* bgra = static_cast<const unsigned char*>(bits);
+        capture.pixels.resize(static_cast<std::size_t>(capture.width) * capture.height);
+        for (std::size_t i = 0; i < capture.pixels.size(); ++i)
+            capture.pixels[i] = RGB(bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]);
+        SelectObject(memory, old);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return capture;
+}
+
+Capture captureWindow(HWND window) {
+    RECT r{};
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return captureScreen(r);
+}
+
+bool writeBmp(const Capture& capture, const std::wstring& path) {
+    if (capture.pixels.empty())
+        return false;
+    const int rowBytes = (capture.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = capture.width;
+    header.biHeight = capture.height; // bottom-up, as viewers expect
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(rowBytes * capture.height);
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + header.biSizeImage;
+    std::ofstream out(path.c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    std::vector<char> row(static_cast<std::size_t>(rowBytes), 0);
+    for (int y = capture.height - 1; y >= 0; --y) {
+        for (int x = 0; x < capture.width; ++x) {
+            COLORREF c = capture.at(x, y);
+            row[3 * x] = static_cast<char>(GetBValue(c));
+            row[3 * x + 1] = static_cast<char>(GetGValue(c));
+            row[3 * x + 2] = static_cast<char>(GetRValue(c));
+        }
+        out.write(row.data(), rowBytes);
+    }
+    return static_cast<bool>(out);
+}
+
+} // namespace pimbrella_test

@@ -1,0 +1,80 @@
+// The test driver's view of a running Pimbrella: it starts the program with
+// the environment a test gives it, finds its window or its message box and
+// reads them through window messages, as a person would see them. Every wait
+// is bounded.
+#pragma once
+
+#include "activex/handles.h"
+#include "activex/win.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace pimbrella_test {
+
+using namespace std::chrono_literals;
+
+// Polls until done() holds or the time is up; true when it held.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+
+// A Windows path for a path of the Unix side (the prefix's Z: drive).
+std::wstring windowsPath(const std::string& unixPath);
+
+// Runs a program to its end (at most limit); its exit code, or -1.
+int runToEnd(const std::wstring& commandLine, std::chrono::milliseconds limit = 60s);
+
+class PimbrellaProcess {
+public:
+    // Starts the program with NAME=value added to this process's environment
+    // (an empty value removes NAME).
+    PimbrellaProcess(const std::wstring& exe,
+                     const std::vector<std::pair<std::wstring, std::wstring>>& environment);
+    PimbrellaProcess(const PimbrellaProcess&) = delete;
+    PimbrellaProcess& operator=(const PimbrellaProcess&) = delete;
+    // Ends the program if it still runs: closed first, killed if it will not go.
+    ~PimbrellaProcess();
+
+    // The program's main window once it shows, or null after limit.
+    HWND waitForWindow(std::chrono::milliseconds limit);
+    // A message box of the program, or null after limit.
+    HWND waitForMessageBox(std::chrono::milliseconds limit);
+    // Its exit code once it has ended within limit, else -1.
+    int waitForExit(std::chrono::milliseconds limit);
+    bool running() const;
+
+    HWND window() const noexcept { return window_; }
+    HWND control(int id) const { return GetDlgItem(window_, id); }
+    std::wstring text(int id) const;
+    std::vector<std::wstring> listRows(int id) const;
+    // Two clicks of the left button at a point of a control, through the
+    // system's input queue (so hit-testing and double-click timing apply).
+    void doubleClick(int id, POINT at);
+
+private:
+    HWND findTopLevel(const wchar_t* windowClass) const;
+
+    activex::UniqueKernelHandle process_;
+    DWORD processId_ = 0;
+    HWND window_ = nullptr;
+};
+
+// Window and message-box texts, read through WM_GETTEXT (bounded).
+std::wstring windowText(HWND window);
+// The texts of a dialog's static children, joined by newlines.
+std::wstring dialogText(HWND dialog);
+
+// A captured part of the screen, 32-bit pixels top-down.
+struct Capture {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels; // RGB() order
+    COLORREF at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+Capture captureScreen(const RECT& screenRect);
+// The client area of a window as the screen shows it.
+Capture captureWindow(HWND window);
+// Writes a capture as a 24-bit BMP file; true on success.
+bool writeBmp(const Capture& capture, const std::wstring& path);
+
+} // namespace pimbrella_test

@@ -1,0 +1,293 @@
+// Pimbrella as a person sees it, under Wine: the test starts the program in a
+// prefix of its own, reads its window through window messages and the screen,
+// and double-clicks its frame through the input queue.
+//   pimbrella_tests --pimbrella=EXE [--ocx=OCX --scenarios=DIR --screenshot=BMP]
+// Without --ocx only the registration failures run; the window's own tests
+// need the real control and the simulated devices of the scenarios.
+#include "pimbrella_process.h"
+#include "testprogram/form1_ids.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+using namespace pimbrella_test;
+using namespace testprogram;
+
+namespace {
+
+struct Paths {
+    std::wstring pimbrella, ocx, scenarios, screenshot;
+} paths;
+
+const wchar_t kClsidKey[] = L"Software\\Classes\\CLSID\\{4F1C2A60-7D35-4E8B-9A12-3C5E7B9D0A41}";
+
+std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text)
+        out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::wstring joined(const std::vector<std::wstring>& rows) {
+    std::wstring all;
+    for (const std::wstring& row : rows)
+        all += row + L"\n";
+    return all;
+}
+
+void unregisterControl() {
+    if (!paths.ocx.empty())
+        runToEnd(L"regsvr32 /u /s \"" + paths.ocx + L"\"");
+    RegDeleteTreeW(HKEY_CURRENT_USER, kClsidKey);
+}
+
+// A registration whose library is not where it says.
+void registerBroken() {
+    const std::wstring key = std::wstring(kClsidKey) + L"\\InprocServer32";
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &opened, nullptr),
+              ERROR_SUCCESS);
+    activex::UniqueHkey hkey(opened);
+    const std::wstring missing = L"C:\\missing\\Norvellix.ocx";
+    RegSetValueExW(hkey.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing.c_str()),
+                   static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t)));
+}
+
+struct RegistrationCase {
+    const char* name;
+    void (*arrange)();
+};
+
+TEST(PimbrellaRegistration, AMissingOrBrokenControlEndsWithAMessageNamingIt) {
+    const RegistrationCase cases[] = {
+        {"missing", [] {}},
+        {"broken", [] { registerBroken(); }},
+    };
+    for (const RegistrationCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        unregisterControl();
+        c.arrange();
+        PimbrellaProcess program(paths.pimbrella, {});
+        HWND box = program.waitForMessageBox(30s);
+        ASSERT_NE(box, nullptr) << "expected a message box, the program "
+                                << (program.running() ? "shows none" : "ended");
+        EXPECT_EQ(windowText(box), L"Pimbrella");
+        const std::wstring text = dialogText(box);
+        for (const wchar_t* part : {L"Norvellix", L"Norvellix_Project.Norvellix",
+                                    L"{4F1C2A60-7D35-4E8B-9A12-3C5E7B9D0A41}", L"regsvr32"})
+            EXPECT_NE(text.find(part), std::wstring::npos)
+                << "expected \"" << narrow(part) << "\" in: " << narrow(text);
+        EXPECT_EQ(program.waitForWindow(0ms), nullptr) << "no window without its control";
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(program.waitForExit(15s), 1) << "the program ends after the message";
+        unregisterControl();
+    }
+}
+
+// The calls of the scenario of two devices and twelve calls, in order.
+struct ScenarioCall {
+    int device; // 1 or 2
+    const wchar_t* line;
+    const wchar_t* number;
+};
+const ScenarioCall kTwelveCalls[] = {
+    {1, L"1", L"05321110001"}, {2, L"2", L"05321110002"}, {1, L"3", L"05321110003"},
+    {2, L"4", L"05321110004"}, {1, L"2", L"05321110005"}, {2, L"1", L"05321110006"},
+    {1, L"4", L"05321110007"}, {2, L"3", L"05321110008"}, {1, L"1", L"05321110009"},
+    {2, L"2", L"05321110010"}, {1, L"3", L"05321110011"}, {2, L"4", L"05321110012"},
+};
+
+const std::wstring kDevice1 = L"1.Cihaz DIP No: ";
+const std::wstring kDevice2 = L"2.Cihaz DIP No: ";
+
+bool isRed(COLORREF c) {
+    return GetRValue(c) > 180 && GetGValue(c) < 90 && GetBValue(c) < 90;
+}
+bool isDark(COLORREF c) {
+    return GetRValue(c) < 100 && GetGValue(c) < 100 && GetBValue(c) < 100;
+}
+
+class PimbrellaWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        unregisterControl();
+        registered_ = runToEnd(L"regsvr32 /s \"" + paths.ocx + L"\"") == 0;
+    }
+    void SetUp() override {
+        if (paths.ocx.empty())
+            GTEST_SKIP() << "the window's tests need the control (--ocx) and scenarios";
+        ASSERT_TRUE(registered_) << "regsvr32 could not register the control";
+    }
+
+    std::unique_ptr<PimbrellaProcess> start(const wchar_t* scenario) {
+        auto program = std::make_unique<PimbrellaProcess>(
+            paths.pimbrella, std::vector<std::pair<std::wstring, std::wstring>>{
+                                 {L"NORVELLIX_SIMULATOR", paths.scenarios + L"\\" + scenario}});
+        EXPECT_NE(program->waitForWindow(30s), nullptr) << "expected the window of Pimbrella";
+        return program;
+    }
+
+    // Label6's colours as drawn: how many pixels are red and how many dark.
+    static std::pair<int, int> label6Ink(const PimbrellaProcess& program) {
+        Capture c = captureWindow(program.control(kLabel6));
+        int red = 0, dark = 0;
+        for (COLORREF p : c.pixels) {
+            red += isRed(p);
+            dark += isDark(p);
+        }
+        return {red, dark};
+    }
+
+    static inline bool registered_ = false;
+};
+
+TEST_F(PimbrellaWindow, OpensWithTheTextsAndSizeOfItsForm) {
+    auto program = start(L"no_devices.scn");
+    ASSERT_NE(program->window(), nullptr);
+    EXPECT_EQ(windowText(program->window()), L"Pimbrella");
+    RECT client{};
+    GetClientRect(program->window(), &client);
+    HDC screen = GetDC(nullptr);
+    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX), dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(client.right, MulDiv(5292, dpiX, 1440)) << "client width of 5,292 twips";
+    EXPECT_EQ(client.bottom, MulDiv(4584, dpiY, 1440)) << "client height of 4,584 twips";
+
+    const std::wstring header = L"CihazNo" + std::wstring(4, L' ') + L"Hat" +
+                                std::wstring(5, L' ') + L"Tarih" + std::wstring(12, L' ') +
+                                L"Saat" + std::wstring(6, L' ') + L"TelefonNumaras\u0131";
+    const std::pair<int, std::wstring> texts[] = {
+        {kLabel9, L"For CRM Applications"},
+        {kLabel4, L"Norvellix"},
+        {kFrame1, L"Cihaz Baglanti Durumu"},
+        {kLabel6, L"Cihaz Bagli Degil"},
+        {kLabel7, kDevice1 + L"0"},
+        {kLabel8, kDevice2 + L"0"},
+        {kLabel5, header},
+        {kLabel1, L"Toplam Arama :"},
+        {kLabel2, L"0"},
+    };
+    for (const auto& [id, text] : texts)
+        EXPECT_EQ(program->text(id), text) << "control " << id;
+    EXPECT_TRUE(program->listRows(kList1).empty());
+    EXPECT_GT(label6Ink(*program).first, 0) << "Label6 is drawn in red at start";
+    // Label4: white text on red.
+    Capture title = captureWindow(program->control(kLabel4));
+    int red = 0, white = 0;
+    for (COLORREF p : title.pixels) {
+        red += isRed(p);
+        white += p == RGB(255, 255, 255);
+    }
+    EXPECT_GT(red, static_cast<int>(title.pixels.size()) / 2) << "Label4's background is red";
+    EXPECT_GT(white, 0) << "Label4's text is white";
+}
+
+TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) {
+    auto program = start(L"two_devices_twelve_calls.scn");
+    ASSERT_NE(program->window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return program->text(kLabel2) == L"12"; }, 90s))
+        << "expected 12 calls, the counter reads " << narrow(program->text(kLabel2))
+        << "; the list holds:\n"
+        << narrow(joined(program->listRows(kList1)));
+
+    EXPECT_EQ(program->text(kLabel6), L"Cihaz Baglandi");
+    const std::wstring label7 = program->text(kLabel7), label8 = program->text(kLabel8);
+    ASSERT_EQ(label7.rfind(kDevice1, 0), 0u) << narrow(label7);
+    ASSERT_EQ(label8.rfind(kDevice2, 0), 0u) << narrow(label8);
+    const std::wstring serial1 = label7.substr(kDevice1.size());
+    const std::wstring serial2 = label8.substr(kDevice2.size());
+    EXPECT_GE(serial1.size(), 8u) << "Device1's serial: " << narrow(serial1);
+    EXPECT_GE(serial2.size(), 8u) << "Device2's serial: " << narrow(serial2);
+    EXPECT_NE(serial1, serial2);
+    auto [red, dark] = label6Ink(*program);
+    EXPECT_EQ(red, 0) << "a connection is shown in black";
+    EXPECT_GT(dark, 0);
+
+    const std::vector<std::wstring> rows = program->listRows(kList1);
+    ASSERT_EQ(rows.size(), 10u);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const ScenarioCall& call = kTwelveCalls[11 - i]; // newest first
+        const std::wstring head =
+            (call.device == 1 ? serial1 : serial2) + L"   " + call.line + L"   ";
+        const std::wstring end = L"   " + std::wstring(call.number);
+        EXPECT_EQ(rows[i].rfind(head, 0), 0u) << "row " << i << ": " << narrow(rows[i]);
+        EXPECT_TRUE(rows[i].size() > end.size() &&
+                    rows[i].compare(rows[i].size() - end.size(), end.size(), end) == 0)
+            << "row " << i << ": " << narrow(rows[i]);
+    }
+
+    if (!paths.screenshot.empty()) {
+        EXPECT_TRUE(writeBmp(captureWindow(program->window()), paths.screenshot));
+    }
+
+    // A double-click on the frame, away from its labels, resets at once.
+    RECT frame{};
+    GetClientRect(program->control(kFrame1), &frame);
+    program->doubleClick(kFrame1, {frame.right - 6, frame.bottom / 2});
+    EXPECT_TRUE(waitUntil([&] { return program->text(kLabel6) == L"Cihaz Bagli Degil"; }, 3s))
+        << "after the double-click Label6 reads " << narrow(program->text(kLabel6));
+    EXPECT_EQ(program->text(kLabel7), kDevice1 + L"0");
+    EXPECT_EQ(program->text(kLabel8), kDevice2 + L"0");
+    EXPECT_GT(label6Ink(*program).first, 0) << "a reset is shown in red";
+    EXPECT_EQ(program->text(kLabel2), L"12") << "a reset keeps the count";
+    // The devices are found and calibrated again.
+    EXPECT_TRUE(waitUntil([&] { return program->text(kLabel6) == L"Cihaz Baglandi"; }, 30s));
+    EXPECT_EQ(program->text(kLabel7), kDevice1 + serial1);
+    EXPECT_EQ(program->text(kLabel8), kDevice2 + serial2);
+}
+
+TEST_F(PimbrellaWindow, ShowsOneDeviceWithNoSecondSerial) {
+    auto program = start(L"one_device_one_call.scn");
+    ASSERT_NE(program->window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return program->text(kLabel2) == L"1"; }, 60s))
+        << "expected one call, the counter reads " << narrow(program->text(kLabel2));
+    EXPECT_EQ(program->text(kLabel6), L"Cihaz Baglandi");
+    EXPECT_EQ(program->text(kLabel7), kDevice1 + L"55ee66ff");
+    EXPECT_EQ(program->text(kLabel8), kDevice2 + L"0");
+    const std::vector<std::wstring> rows = program->listRows(kList1);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rfind(L"55ee66ff   2   ", 0), 0u) << narrow(rows[0]);
+}
+
+TEST_F(PimbrellaWindow, ShowsBothDevicesUnplugged) {
+    auto program = start(L"two_devices_unplugged.scn");
+    ASSERT_NE(program->window(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return program->text(kLabel6) == L"Cihaz Baglandi"; }, 60s));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return program->text(kLabel6) == L"Cihaz Bagli Degil" &&
+                   program->text(kLabel7) == kDevice1 + L"0" &&
+                   program->text(kLabel8) == kDevice2 + L"0";
+        },
+        60s))
+        << "after the unplug: " << narrow(program->text(kLabel6)) << " / "
+        << narrow(program->text(kLabel7)) << " / " << narrow(program->text(kLabel8));
+    EXPECT_GT(label6Ink(*program).first, 0) << "a disconnection is shown in red";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const std::pair<const char*, std::wstring*> options[] = {
+            {"--pimbrella=", &paths.pimbrella},
+            {"--ocx=", &paths.ocx},
+            {"--scenarios=", &paths.scenarios},
+            {"--screenshot=", &paths.screenshot},
+        };
+        for (const auto& [prefix, target] : options)
+            if (arg.rfind(prefix, 0) == 0)
+                *target = windowsPath(arg.substr(std::string(prefix).size()));
+    }
+    if (paths.pimbrella.empty()) {
+        fprintf(stderr, "usage: pimbrella_tests --pimbrella=EXE [--ocx=OCX --scenarios=DIR "
+                        "--screenshot=BMP]\n");
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}
