@@ -8,6 +8,11 @@ namespace {
 using standin::MessageFormat;
 using Calls = ComponentRig;
 
+std::string numbered(std::string prefix, int line) {
+    prefix.push_back(static_cast<char>('0' + line));
+    return prefix;
+}
+
 TEST_F(Calls, ACallOnOneLineIsRaisedWithTheDevicesFields) {
     const auto d =
         addDevice(u"AB12CD34EF", {{3, 12000, MessageFormat::MultipleData, "05321234567"}});
@@ -34,9 +39,8 @@ TEST_F(Calls, EveryLineOfBothDevicesIsDecoded) {
     std::vector<PlacedCall> one, two;
     for (int line = 1; line <= 4; ++line) {
         const long at = 8000 + 16000L * (line - 1);
-        one.push_back({line, at, MessageFormat::MultipleData, "0532123456" + std::to_string(line)});
-        two.push_back(
-            {line, at + 4000, MessageFormat::SingleData, "212555123" + std::to_string(line)});
+        one.push_back({line, at, MessageFormat::MultipleData, numbered("0532123456", line)});
+        two.push_back({line, at + 4000, MessageFormat::SingleData, numbered("212555123", line)});
     }
     addDevice(u"11111111", one);
     addDevice(u"2222", two);
