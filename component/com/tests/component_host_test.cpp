@@ -1,0 +1,104 @@
+// Norvellix1C.ocx in a C++ host under Wine: the keys its registration wrote, and the
+// component created by ProgID with its one event sink, hearing the pairing and the
+// call of the scenario that NORVELLIX_SIMULATOR names.
+#include "Norvellix1C.h"
+#include "activex/registry.h"
+#include "activex/tests/com_test_support.h"
+#include "hidcontroller/windows/window_ui_thread.h"
+
+#include <gtest/gtest.h>
+
+using activex::ComPtr;
+using activex::testing::RecordingSink;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kClsidKey = L"CLSID\\{7E3A1B95-5C28-4D6E-9F40-1B7C3E8A2D56}";
+const std::wstring kProgId = L"Norvellix1C.Norvellix_Component";
+constexpr DISPID kOnCallerID = 209;
+constexpr DISPID kOnDeviceConnection = 210;
+
+TEST(Norvellix1CRegistration, WroteTheClassKeys) {
+    const struct {
+        std::wstring key, value;
+    } expected[] = {
+        {kClsidKey, L"Norvellix_Component Control"},
+        {kClsidKey + L"\\ProgID", kProgId},
+        {kClsidKey + L"\\Version", L"1.0"},
+        {kClsidKey + L"\\TypeLib", L"{8B4C6F12-3E97-4A58-B1D0-6C2F9E5A7D31}"},
+        {kClsidKey + L"\\MiscStatus", L"0"},
+        {kClsidKey + L"\\MiscStatus\\1", L"205201"},
+        {kProgId + L"\\CLSID", L"{7E3A1B95-5C28-4D6E-9F40-1B7C3E8A2D56}"},
+        {L"TypeLib\\{8B4C6F12-3E97-4A58-B1D0-6C2F9E5A7D31}\\1.0", L"Norvellix1C Library"},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(activex::classesValue(e.key), e.value) << std::string(e.key.begin(), e.key.end());
+    EXPECT_EQ(activex::classesValue(kClsidKey + L"\\InprocServer32", L"ThreadingModel"),
+              L"Apartment");
+    EXPECT_TRUE(activex::classesKeyExists(kClsidKey + L"\\Control"));
+    EXPECT_NE(activex::classesValue(kClsidKey + L"\\ToolboxBitmap32").find(L"Norvellix1C.ocx"),
+              std::wstring::npos);
+}
+
+using Norvellix1CHost = activex::testing::ComApartment;
+
+TEST_F(Norvellix1CHost, CreatedByProgIdOneSinkHearsThePairingAndTheCall) {
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(kProgId.c_str(), &clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_Norvellix_Component));
+    ComPtr<INorvellix_Component> component;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_INorvellix_Component,
+                               component.putVoid()),
+              S_OK);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(component.as<IConnectionPointContainer>()->FindConnectionPoint(
+                  DIID_INorvellix_ComponentEvents, cp.put()),
+              S_OK);
+    auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents);
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    auto second = RecordingSink::make(DIID_INorvellix_ComponentEvents);
+    DWORD refused = 0;
+    EXPECT_EQ(cp->Advise(second.get(), &refused), CONNECT_E_ADVISELIMIT);
+
+    // The form's properties change the form only.
+    activex::Bstr caption;
+    ASSERT_EQ(component->get_Caption(caption.put()), S_OK);
+    EXPECT_EQ(caption.utf8(), "Norvellix");
+    EXPECT_EQ(component->put_Color(0x00FF00), S_OK);
+    OLE_COLOR color = 0;
+    EXPECT_EQ(component->get_Color(&color), S_OK);
+    EXPECT_EQ(color, 0x00FF00u);
+
+    // No method starts it: pairing begins with the host's message loop.
+    const auto heard = [&](DISPID id) {
+        for (const auto& c : sink->calls)
+            if (c.id == id)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(hidcontroller::pumpMessagesUntil([&] { return heard(kOnCallerID); }, 60s))
+        << sink->calls.size() << " events";
+    ASSERT_FALSE(sink->calls.empty());
+    EXPECT_EQ(sink->calls[0].id, kOnDeviceConnection);
+    EXPECT_EQ(sink->calls[0].args, std::vector<std::string>{"AB12CD34"});
+    for (const auto& c : sink->calls) {
+        if (c.id != kOnCallerID)
+            continue;
+        ASSERT_EQ(c.args.size(), 6u);
+        EXPECT_FALSE(c.args[0].empty()) << "CallDate";
+        EXPECT_FALSE(c.args[1].empty()) << "CallTime";
+        EXPECT_EQ(c.args[2], "AB12CD34");
+        EXPECT_EQ(c.args[3], "2");
+        EXPECT_EQ(c.args[4], "05321234567");
+        EXPECT_EQ(c.args[5], "This device is \"1\" one.");
+    }
+    EXPECT_TRUE(second->calls.empty());
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    cp.reset();
+    component.reset();
+}
+
+} // namespace
