@@ -1,13 +1,8 @@
-// The entry points of Norvellix.ocx: class object, unloading, self-registration,
-// and the simulator's audit for test hosts.
+// The entry points of Norvellix.ocx: class object, unloading, self-registration.
 #include "activex/server.h"
 
 #include "activex/window.h"
 #include "crmcontrol/com/norvellix_control.h"
-#include "platform/process_api.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -53,27 +48,5 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
     return activex::dllUnregisterServer(kClasses);
-}
-
-// Under NORVELLIX_SIMULATOR: the simulated bus's audit of handles as text (one
-// line per finding; empty when clean), so a test host can check what the
-// control left open. Returns the text's length, or -1 without a simulated bus.
-int WINAPI SimulatorAudit(char* text, int size) {
-    platform::SimulatedBus* bus = platform::processSimulatedBus();
-    if (!bus)
-        return -1;
-    std::string audit;
-    try {
-        const platform::Audit a = bus->audit();
-        audit = a.clean() ? std::string() : a.describe();
-    } catch (...) {
-        return -1;
-    }
-    if (text && size > 0) {
-        const size_t n = std::min(audit.size(), static_cast<size_t>(size - 1));
-        std::memcpy(text, audit.data(), n);
-        text[n] = '\0';
-    }
-    return static_cast<int>(audit.size());
 }
 }

@@ -1,7 +1,8 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
 // NORVELLIX_SIMULATOR naming a scenario of one device and two calls. Each test
 // plays the scenario from its start, so each runs in a process of its own
-// (one ctest entry per test).
+// (one ctest entry per test). That releasing the control closes its devices is
+// seen in norvellix_inprocess_test, where the simulated bus is the test's own.
 #include "activex/tests/com_test_support.h"
 #include "activex/text.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
@@ -36,8 +37,6 @@ protected:
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
-        // Released: the control's devices are closed.
-        EXPECT_EQ(simulatorAudit(), "");
     }
 };
 
@@ -101,8 +100,7 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
     ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
     ASSERT_TRUE(pumpUntil([&] { return !sink->calls.empty(); }, kLimitMs));
     EXPECT_FALSE(control);
-    // The control is gone once its tick is over: no more events, devices closed.
+    // The control is gone once its tick is over: no more events.
     pumpUntil([] { return false; }, 200);
     EXPECT_EQ(sink->calls.size(), 1u);
-    EXPECT_EQ(simulatorAudit(), "");
 }

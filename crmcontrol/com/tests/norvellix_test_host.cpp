@@ -4,8 +4,6 @@
 #include "activex/handles.h"
 #include "activex/text.h"
 
-#include <vector>
-
 namespace norvellix_test {
 
 std::wstring ocxPath() {
@@ -51,23 +49,6 @@ HRESULT callMethod(IDispatch* control, DISPID id) {
     DISPPARAMS none{};
     return control->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
                            nullptr, nullptr);
-}
-
-std::string simulatorAudit() {
-    HMODULE ocx = GetModuleHandleW(L"Norvellix.ocx");
-    if (!ocx)
-        return "(library not loaded)";
-    using AuditFn = int(WINAPI*)(char*, int);
-    auto audit =
-        reinterpret_cast<AuditFn>(reinterpret_cast<void*>(GetProcAddress(ocx, "SimulatorAudit")));
-    if (!audit)
-        return "(no SimulatorAudit)";
-    const int n = audit(nullptr, 0);
-    if (n < 0)
-        return "(no simulated bus)";
-    std::vector<char> text(static_cast<size_t>(n) + 1);
-    audit(text.data(), n + 1);
-    return text.data();
 }
 
 } // namespace norvellix_test

@@ -32,8 +32,4 @@ bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // Calls a method without arguments by dispatch id; returns Invoke's result.
 HRESULT callMethod(IDispatch* control, DISPID id);
 
-// The simulated bus's audit from inside the library (SimulatorAudit): empty when
-// clean; "(no simulated bus)" when the library runs on the platform.
-std::string simulatorAudit();
-
 } // namespace norvellix_test
