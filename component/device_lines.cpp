@@ -14,15 +14,6 @@ namespace {
 
 constexpr int kGroups = 16;
 
-// The mean of 16 sample values to the nearest integer, halves to the even one.
-int roundedMean16(int sum) {
-    int q = sum / kGroups;
-    const int r = sum % kGroups;
-    if (r > kGroups / 2 || (r == kGroups / 2 && q % 2 != 0))
-        ++q;
-    return q;
-}
-
 } // namespace
 
 DeviceLines::DeviceLines(DeviceLinesOwner& owner, int device) : owner_(owner), device_(device) {}
@@ -49,7 +40,7 @@ void DeviceLines::CalibrateZeroLevels(THidDevice& HidDev, std::uint8_t, const st
         int sum = 0;
         for (int i = 0; i < kGroups; ++i)
             sum += signalpath::descramble(c + 1, d[4 * i + c]);
-        ZeroLevel[c] = roundedMean16(sum);
+        ZeroLevel[c] = signalpath::meanOfSixteen(sum);
     }
     HidDev.SetDataHandler(THidDataEvent::of<&DeviceLines::DetectLineActivity>(*this));
 }

@@ -2,7 +2,6 @@
 #include "crmcontrol/crm_control.h"
 
 #include "crmcontrol/start_command.h"
-
 #include "devicelink/hid_module.h"
 #include "signalpath/descramble.h"
 
@@ -27,15 +26,6 @@ void setNoDevices(devicelink::HIDmodule& link) {
 }
 
 constexpr int kGroups = 16;
-
-// sum / 16 to the nearest integer, halves to the even neighbour.
-int meanOfSixteen(int sum) {
-    int q = sum / kGroups;
-    const int r = sum % kGroups;
-    if (r > kGroups / 2 || (r == kGroups / 2 && q % 2 != 0))
-        ++q;
-    return q;
-}
 
 } // namespace
 
@@ -249,7 +239,7 @@ void CrmControl::CalibrateAndReportConnection() {
             for (int p = 1; p <= kLinesPerDevice; ++p)
                 sum[p - 1] += signalpath::descramble(p, report[4 * g + p]);
         for (int p = 1; p <= kLinesPerDevice; ++p)
-            zeroLevel_[firstLine - 1 + p - 1] = meanOfSixteen(sum[p - 1]);
+            zeroLevel_[firstLine - 1 + p - 1] = signalpath::meanOfSixteen(sum[p - 1]);
     };
     link_.ReadInputReport1();
     calibrate(link_.ReadBuffer_1, 1);
