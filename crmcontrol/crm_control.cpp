@@ -4,6 +4,7 @@
 #include "crmcontrol/start_command.h"
 
 #include "devicelink/hid_module.h"
+#include "devicelink/tick_guard.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -80,11 +81,7 @@ void CrmControl::CloseReadHandles() {
 void CrmControl::Timer1_Timer() {
     if (inTick_)
         return;
-    struct TickScope {
-        bool& flag;
-        explicit TickScope(bool& f) : flag(f) { flag = true; }
-        ~TickScope() { flag = false; }
-    } scope(inTick_);
+    const devicelink::TickGuard scope(inTick_);
     LatchTwoDevices();
     FallBackToOneDevice();
     SuperviseDevice1();

@@ -5,6 +5,7 @@
 #include "crmcontrol/crm_control.h"
 #include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/tick_guard.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -68,11 +69,7 @@ void RecorderForm::Timer1_Timer() {
     // The recording lets the window process messages, which may fire the timer again.
     if (inTick_)
         return;
-    struct TickScope {
-        bool& flag;
-        explicit TickScope(bool& f) : flag(f) { flag = true; }
-        ~TickScope() { flag = false; }
-    } scope(inTick_);
+    const devicelink::TickGuard scope(inTick_);
     lostThisTick_ = {};
 
     Blink();
