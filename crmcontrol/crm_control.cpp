@@ -4,7 +4,7 @@
 #include "crmcontrol/start_command.h"
 
 #include "devicelink/hid_module.h"
-#include "devicelink/tick_guard.h"
+#include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -289,19 +289,7 @@ void CrmControl::TestLine(int lineIndex) {
 }
 
 void CrmControl::ReadReport(int device) {
-    // A read that times out closes the device's reading handle; every further read
-    // of this tick would only wait out its 500 ms and fail again, changing nothing,
-    // so the buffer's content stands for those reports without the wait.
-    bool& lost = lostThisTick_[device - 1];
-    if (lost)
-        return;
-    bool& detected = device == 1 ? link_.DeviceDetected_1 : link_.DeviceDetected_2;
-    const bool before = detected;
-    if (device == 1)
-        link_.ReadInputReport1();
-    else
-        link_.ReadInputReport2();
-    lost = before && !detected;
+    devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
 void CrmControl::WatchLines() {

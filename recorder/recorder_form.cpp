@@ -5,7 +5,7 @@
 #include "crmcontrol/crm_control.h"
 #include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
-#include "devicelink/tick_guard.h"
+#include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -193,17 +193,7 @@ void RecorderForm::NotConnected() {
 }
 
 bool RecorderForm::ReadDevice(int device) {
-    bool& lost = lostThisTick_[device - 1];
-    if (lost)
-        return false;
-    bool& detected = device == 1 ? link_.DeviceDetected_1 : link_.DeviceDetected_2;
-    const bool before = detected;
-    if (device == 1)
-        link_.ReadInputReport1();
-    else
-        link_.ReadInputReport2();
-    lost = before && !detected;
-    return !lost;
+    return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
 void RecorderForm::Kalibrasyon() {
