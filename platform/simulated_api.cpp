@@ -322,6 +322,33 @@ std::shared_ptr<EventObject> eventOf(State& s, Handle h) {
     return it->second.event;
 }
 
+// The event of a call that takes one; none, with the last error set (and a
+// closed handle's use recorded), when `h` is no event.
+std::shared_ptr<EventObject> eventFor(State& s, Handle h, const char* call) {
+    const auto value = static_cast<std::intptr_t>(h);
+    const auto it = s.objects.find(value);
+    if (it == s.objects.end() || !it->second.event) {
+        if (it == s.objects.end())
+            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle, call);
+        s.setLastError(kErrorInvalidHandle);
+        return nullptr;
+    }
+    return it->second.event;
+}
+
+// The preparsed data behind `data`; none (its misuse recorded as `whenGone`) when
+// it was never handed out or is freed.
+const PreparsedObject* preparsedOf(State& s, PreparsedData data, MisuseKind whenGone,
+                                   const char* call) {
+    const auto value = static_cast<std::intptr_t>(data);
+    const auto it = s.preparsed.find(value);
+    if (it == s.preparsed.end()) {
+        refuseValue(s, value, ValueKind::Preparsed, whenGone, call);
+        return nullptr;
+    }
+    return &it->second;
+}
+
 DeviceSet* deviceSet(State& s, DevInfo set, const char* call) {
     const auto value = static_cast<std::intptr_t>(set);
     const auto it = s.sets.find(value);
@@ -548,32 +575,25 @@ bool SimulatedApi::HidD_GetPreparsedData(Handle h, PreparsedData* Data) {
 bool SimulatedApi::HidD_FreePreparsedData(PreparsedData Data) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Data);
-    const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end()) {
-        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::FreeOfFreedPreparsedData,
-                    "HidD_FreePreparsedData");
+    const PreparsedObject* p =
+        preparsedOf(s, Data, MisuseKind::FreeOfFreedPreparsedData, "HidD_FreePreparsedData");
+    if (!p) {
         s.setLastError(kErrorInvalidParameter);
         return false;
     }
-    --s.devices[it->second.device].preparsedHeld;
-    s.preparsed.erase(it);
+    --s.devices[p->device].preparsedHeld;
+    s.preparsed.erase(static_cast<std::intptr_t>(Data));
     return true;
 }
 
 NtStatus SimulatedApi::HidP_GetCaps(PreparsedData Data, HidCaps* Capabilities) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Data);
-    const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end()) {
-        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::OtherUseOfClosedHandle,
-                    "HidP_GetCaps");
+    const PreparsedObject* p =
+        preparsedOf(s, Data, MisuseKind::OtherUseOfClosedHandle, "HidP_GetCaps");
+    if (!p || !Capabilities)
         return kHidpStatusInvalidPreparsedData;
-    }
-    if (!Capabilities)
-        return kHidpStatusInvalidPreparsedData;
-    const DeviceDescription& d = s.devices[it->second.device].description;
+    const DeviceDescription& d = s.devices[p->device].description;
     *Capabilities = HidCaps{};
     Capabilities->Usage = 0x0001;
     Capabilities->UsagePage = 0xFF00; // vendor-defined
@@ -912,32 +932,20 @@ Handle SimulatedApi::CreateEventA(SecurityAttributes*, bool ManualReset, bool In
 bool SimulatedApi::ResetEvent(Handle Event) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Event);
-    const auto it = s.objects.find(value);
-    if (it == s.objects.end() || !it->second.event) {
-        if (it == s.objects.end())
-            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
-                        "ResetEvent");
-        s.setLastError(kErrorInvalidHandle);
+    const std::shared_ptr<EventObject> event = eventFor(s, Event, "ResetEvent");
+    if (!event)
         return false;
-    }
-    it->second.event->signalled = false;
+    event->signalled = false;
     return true;
 }
 
 Dword SimulatedApi::WaitForSingleObject(Handle Object, Dword Milliseconds) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Object);
-    const auto it = s.objects.find(value);
-    if (it == s.objects.end() || !it->second.event) {
-        if (it == s.objects.end())
-            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
-                        "WaitForSingleObject");
-        s.setLastError(kErrorInvalidHandle); // only events are waited for here
+    // Only events are waited for here.
+    const std::shared_ptr<EventObject> event = eventFor(s, Object, "WaitForSingleObject");
+    if (!event)
         return kWaitFailed;
-    }
-    const std::shared_ptr<EventObject> event = it->second.event;
     std::optional<Microseconds> deadline;
     if (Milliseconds != kInfinite)
         deadline = s.clockNow() + std::chrono::milliseconds(Milliseconds);
