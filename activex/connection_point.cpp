@@ -3,9 +3,9 @@
 
 #include "activex/hresult.h"
 #include "activex/module.h"
+#include "activex/unknown.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <utility>
 
@@ -14,26 +14,14 @@ namespace {
 
 // A COM enumerator over a snapshot; Item is what Next hands out, Held what the
 // snapshot keeps (and hands out with one new reference).
-template <typename IEnum, typename Item, typename Held> class Enumerator final : public IEnum {
+template <typename IEnum, typename Item, typename Held>
+class Enumerator final : public SelfOwned<Enumerator<IEnum, Item, Held>, IEnum> {
 public:
     Enumerator(std::vector<Held> items, size_t pos) : items_(std::move(items)), pos_(pos) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != __uuidof(IEnum))
-            return E_NOINTERFACE;
-        *ppv = static_cast<IEnum*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this; // COM's last Release
-        return n;
+        return answerQuery(static_cast<IEnum*>(this),
+                           riid == IID_IUnknown || riid == __uuidof(IEnum), ppv);
     }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
@@ -80,7 +68,6 @@ private:
 
     std::vector<Held> items_;
     size_t pos_;
-    std::atomic<ULONG> refs_{1};
     ModuleObjectCount counted_;
 };
 
@@ -95,14 +82,8 @@ ConnectionPoint::ConnectionPoint(IConnectionPointContainer& owner, REFIID iid, s
     : owner_(owner), iid_(iid), maxSinks_(maxSinks) {}
 
 HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IConnectionPoint)
-        return E_NOINTERFACE;
-    *ppv = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
+    return answerQuery(static_cast<IConnectionPoint*>(this),
+                       riid == IID_IUnknown || riid == IID_IConnectionPoint, ppv);
 }
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {

@@ -4,33 +4,20 @@
 #include "activex/com_ptr.h"
 #include "activex/hresult.h"
 #include "activex/module.h"
+#include "activex/unknown.h"
 
-#include <atomic>
 #include <memory>
 
 namespace activex {
 namespace {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public SelfOwned<ClassFactory, IClassFactory> {
 public:
     explicit ClassFactory(CreateInstanceFn create) : create_(create) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IClassFactory)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this; // the one place this class frees itself: COM's last Release
-        return n;
+        return answerQuery(static_cast<IClassFactory*>(this),
+                           riid == IID_IUnknown || riid == IID_IClassFactory, ppv);
     }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
@@ -51,7 +38,6 @@ public:
 
 private:
     CreateInstanceFn create_;
-    std::atomic<ULONG> refs_{1};
     ModuleObjectCount counted_;
 };
 

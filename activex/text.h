@@ -1,13 +1,13 @@
 // UTF-8 <-> UTF-16 at the COM boundary: the portable code speaks UTF-8, COM
-// speaks UTF-16 (BSTR, OLECHAR). Invalid input is replaced, never dropped.
+// speaks UTF-16 (BSTR, OLECHAR). The conversion is the platform layer's, which
+// the programs' windows use too.
 #pragma once
 
-#include <string>
-#include <string_view>
+#include "platform/windows/wide_text.h"
 
 namespace activex {
 
-std::wstring utf8ToWide(std::string_view utf8);
-std::string wideToUtf8(std::wstring_view wide);
+using platform::utf8ToWide;
+using platform::wideToUtf8;
 
 } // namespace activex

@@ -3,6 +3,7 @@
 
 #include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -70,11 +71,7 @@ void CrmControl::CloseReadHandles() {
 void CrmControl::Timer1_Timer() {
     if (inTick_)
         return;
-    struct TickScope {
-        bool& flag;
-        explicit TickScope(bool& f) : flag(f) { flag = true; }
-        ~TickScope() { flag = false; }
-    } scope(inTick_);
+    const devicelink::TickGuard scope(inTick_);
     LatchTwoDevices();
     FallBackToOneDevice();
     SuperviseDevice1();
@@ -282,19 +279,7 @@ void CrmControl::TestLine(int lineIndex) {
 }
 
 void CrmControl::ReadReport(int device) {
-    // A read that times out closes the device's reading handle; every further read
-    // of this tick would only wait out its 500 ms and fail again, changing nothing,
-    // so the buffer's content stands for those reports without the wait.
-    bool& lost = lostThisTick_[device - 1];
-    if (lost)
-        return;
-    bool& detected = device == 1 ? link_.DeviceDetected_1 : link_.DeviceDetected_2;
-    const bool before = detected;
-    if (device == 1)
-        link_.ReadInputReport1();
-    else
-        link_.ReadInputReport2();
-    lost = before && !detected;
+    devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
 void CrmControl::WatchLines() {

@@ -298,11 +298,55 @@ FileObject* connectedFile(State& s, Handle h, const char* call,
     return f;
 }
 
+// The file of a HidD_ call on an open, connected device whose arguments are
+// `valid`; none, with the last error set, otherwise.
+FileObject* hidCallFile(State& s, Handle h, const char* call, bool valid) {
+    FileObject* f = connectedFile(s, h, call);
+    if (f && !valid) {
+        s.setLastError(kErrorInvalidParameter);
+        return nullptr;
+    }
+    return f;
+}
+
+// Hands the oldest queued report of `f` to the caller's buffer.
+void takeReport(FileObject& f, std::uint8_t* out) {
+    std::copy(f.queue.front().begin(), f.queue.front().end(), out);
+    f.queue.pop_front();
+}
+
 std::shared_ptr<EventObject> eventOf(State& s, Handle h) {
     const auto it = s.objects.find(static_cast<std::intptr_t>(h));
     if (it == s.objects.end())
         return nullptr;
     return it->second.event;
+}
+
+// The event of a call that takes one; none, with the last error set (and a
+// closed handle's use recorded), when `h` is no event.
+std::shared_ptr<EventObject> eventFor(State& s, Handle h, const char* call) {
+    const auto value = static_cast<std::intptr_t>(h);
+    const auto it = s.objects.find(value);
+    if (it == s.objects.end() || !it->second.event) {
+        if (it == s.objects.end())
+            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle, call);
+        s.setLastError(kErrorInvalidHandle);
+        return nullptr;
+    }
+    return it->second.event;
+}
+
+// The preparsed data behind `data`; none (its misuse recorded as `whenGone`) when
+// it was never handed out or is freed.
+const PreparsedObject* preparsedOf(State& s, PreparsedData data, MisuseKind whenGone,
+                                   const char* call) {
+    const auto value = static_cast<std::intptr_t>(data);
+    const auto it = s.preparsed.find(value);
+    if (it == s.preparsed.end()) {
+        refuseValue(s, value, ValueKind::Preparsed, whenGone, call);
+        return nullptr;
+    }
+    return &it->second;
 }
 
 DeviceSet* deviceSet(State& s, DevInfo set, const char* call) {
@@ -503,13 +547,9 @@ void SimulatedApi::HidD_GetHidGuid(Guid* HidGuid) {
 bool SimulatedApi::HidD_GetAttributes(Handle h, HidAttributes* Attributes) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_GetAttributes");
+    FileObject* f = hidCallFile(s, h, "HidD_GetAttributes", Attributes != nullptr);
     if (!f)
         return false;
-    if (!Attributes) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     const DeviceDescription& d = s.devices[f->device].description;
     Attributes->Size = kHidAttributesSize;
     Attributes->VendorID = d.vendorId;
@@ -521,13 +561,9 @@ bool SimulatedApi::HidD_GetAttributes(Handle h, HidAttributes* Attributes) {
 bool SimulatedApi::HidD_GetPreparsedData(Handle h, PreparsedData* Data) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_GetPreparsedData");
+    FileObject* f = hidCallFile(s, h, "HidD_GetPreparsedData", Data != nullptr);
     if (!f)
         return false;
-    if (!Data) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     const std::intptr_t value =
         s.newValue(ValueKind::Preparsed, static_cast<std::int32_t>(f->device));
     s.preparsed.emplace(value, PreparsedObject{f->device});
@@ -539,32 +575,25 @@ bool SimulatedApi::HidD_GetPreparsedData(Handle h, PreparsedData* Data) {
 bool SimulatedApi::HidD_FreePreparsedData(PreparsedData Data) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Data);
-    const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end()) {
-        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::FreeOfFreedPreparsedData,
-                    "HidD_FreePreparsedData");
+    const PreparsedObject* p =
+        preparsedOf(s, Data, MisuseKind::FreeOfFreedPreparsedData, "HidD_FreePreparsedData");
+    if (!p) {
         s.setLastError(kErrorInvalidParameter);
         return false;
     }
-    --s.devices[it->second.device].preparsedHeld;
-    s.preparsed.erase(it);
+    --s.devices[p->device].preparsedHeld;
+    s.preparsed.erase(static_cast<std::intptr_t>(Data));
     return true;
 }
 
 NtStatus SimulatedApi::HidP_GetCaps(PreparsedData Data, HidCaps* Capabilities) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Data);
-    const auto it = s.preparsed.find(value);
-    if (it == s.preparsed.end()) {
-        refuseValue(s, value, ValueKind::Preparsed, MisuseKind::OtherUseOfClosedHandle,
-                    "HidP_GetCaps");
+    const PreparsedObject* p =
+        preparsedOf(s, Data, MisuseKind::OtherUseOfClosedHandle, "HidP_GetCaps");
+    if (!p || !Capabilities)
         return kHidpStatusInvalidPreparsedData;
-    }
-    if (!Capabilities)
-        return kHidpStatusInvalidPreparsedData;
-    const DeviceDescription& d = s.devices[it->second.device].description;
+    const DeviceDescription& d = s.devices[p->device].description;
     *Capabilities = HidCaps{};
     Capabilities->Usage = 0x0001;
     Capabilities->UsagePage = 0xFF00; // vendor-defined
@@ -581,13 +610,9 @@ NtStatus SimulatedApi::HidP_GetCaps(PreparsedData Data, HidCaps* Capabilities) {
 bool SimulatedApi::HidD_GetProductString(Handle h, void* Buffer, Dword BufferLength) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_GetProductString");
+    FileObject* f = hidCallFile(s, h, "HidD_GetProductString", Buffer != nullptr);
     if (!f)
         return false;
-    if (!Buffer) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     copyWide(s.devices[f->device].description.productString, true, Buffer, BufferLength);
     return true;
 }
@@ -611,13 +636,9 @@ bool SimulatedApi::HidD_GetIndexedString(Handle h, Dword StringIndex, void* Buff
                                          Dword BufferLength) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_GetIndexedString");
+    FileObject* f = hidCallFile(s, h, "HidD_GetIndexedString", Buffer && StringIndex == 0);
     if (!f)
         return false;
-    if (!Buffer || StringIndex != 0) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     // String 0 is the language list: identifiers only, no terminator.
     const auto& languages = s.devices[f->device].description.languages;
     copyWide(std::u16string(languages.begin(), languages.end()), false, Buffer, BufferLength);
@@ -627,13 +648,11 @@ bool SimulatedApi::HidD_GetIndexedString(Handle h, Dword StringIndex, void* Buff
 bool SimulatedApi::HidD_SetNumInputBuffers(Handle h, Dword NumberBuffers) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_SetNumInputBuffers");
+    FileObject* f =
+        hidCallFile(s, h, "HidD_SetNumInputBuffers",
+                    NumberBuffers >= kMinInputBuffers && NumberBuffers <= kMaxInputBuffers);
     if (!f)
         return false;
-    if (NumberBuffers < kMinInputBuffers || NumberBuffers > kMaxInputBuffers) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     f->inputBuffers = NumberBuffers;
     while (f->queue.size() > NumberBuffers)
         f->queue.pop_front();
@@ -643,13 +662,9 @@ bool SimulatedApi::HidD_SetNumInputBuffers(Handle h, Dword NumberBuffers) {
 bool SimulatedApi::HidD_GetNumInputBuffers(Handle h, Dword* NumberBuffers) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    FileObject* f = connectedFile(s, h, "HidD_GetNumInputBuffers");
+    FileObject* f = hidCallFile(s, h, "HidD_GetNumInputBuffers", NumberBuffers != nullptr);
     if (!f)
         return false;
-    if (!NumberBuffers) {
-        s.setLastError(kErrorInvalidParameter);
-        return false;
-    }
     *NumberBuffers = f->inputBuffers;
     return true;
 }
@@ -734,8 +749,7 @@ bool SimulatedApi::ReadFile(Handle File, void* Buffer, Dword ToRead, Dword* Read
         if (event)
             event->signalled = false; // the platform resets the event as the read starts
         if (!f->queue.empty()) {
-            std::copy(f->queue.front().begin(), f->queue.front().end(), out);
-            f->queue.pop_front();
+            takeReport(*f, out);
             Overlap->Internal = kStatusSuccess;
             Overlap->InternalHigh = length;
             if (event)
@@ -764,8 +778,7 @@ bool SimulatedApi::ReadFile(Handle File, void* Buffer, Dword ToRead, Dword* Read
             return false;
         }
     } else {
-        std::copy(f->queue.front().begin(), f->queue.front().end(), out);
-        f->queue.pop_front();
+        takeReport(*f, out);
     }
     if (Read)
         *Read = length;
@@ -798,8 +811,7 @@ bool SimulatedApi::ReadFileEx(Handle File, void* Buffer, Dword ToRead, Overlappe
     PendingRead read{Overlap, out, Routine, std::this_thread::get_id(), nullptr, {}, {}};
     if (!f->queue.empty()) {
         // Even a report at hand completes through the routine, in an alertable wait.
-        std::copy(f->queue.front().begin(), f->queue.front().end(), out);
-        f->queue.pop_front();
+        takeReport(*f, out);
         s.complete(read, kStatusSuccess, kErrorSuccess, length);
         return true;
     }
@@ -920,32 +932,20 @@ Handle SimulatedApi::CreateEventA(SecurityAttributes*, bool ManualReset, bool In
 bool SimulatedApi::ResetEvent(Handle Event) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Event);
-    const auto it = s.objects.find(value);
-    if (it == s.objects.end() || !it->second.event) {
-        if (it == s.objects.end())
-            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
-                        "ResetEvent");
-        s.setLastError(kErrorInvalidHandle);
+    const std::shared_ptr<EventObject> event = eventFor(s, Event, "ResetEvent");
+    if (!event)
         return false;
-    }
-    it->second.event->signalled = false;
+    event->signalled = false;
     return true;
 }
 
 Dword SimulatedApi::WaitForSingleObject(Handle Object, Dword Milliseconds) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
-    const auto value = static_cast<std::intptr_t>(Object);
-    const auto it = s.objects.find(value);
-    if (it == s.objects.end() || !it->second.event) {
-        if (it == s.objects.end())
-            refuseValue(s, value, ValueKind::Kernel, MisuseKind::OtherUseOfClosedHandle,
-                        "WaitForSingleObject");
-        s.setLastError(kErrorInvalidHandle); // only events are waited for here
+    // Only events are waited for here.
+    const std::shared_ptr<EventObject> event = eventFor(s, Object, "WaitForSingleObject");
+    if (!event)
         return kWaitFailed;
-    }
-    const std::shared_ptr<EventObject> event = it->second.event;
     std::optional<Microseconds> deadline;
     if (Milliseconds != kInfinite)
         deadline = s.clockNow() + std::chrono::milliseconds(Milliseconds);

@@ -5,6 +5,7 @@
 #include "crmcontrol/crm_control.h"
 #include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
 #include <cmath>
@@ -68,11 +69,7 @@ void RecorderForm::Timer1_Timer() {
     // The recording lets the window process messages, which may fire the timer again.
     if (inTick_)
         return;
-    struct TickScope {
-        bool& flag;
-        explicit TickScope(bool& f) : flag(f) { flag = true; }
-        ~TickScope() { flag = false; }
-    } scope(inTick_);
+    const devicelink::TickGuard scope(inTick_);
     lostThisTick_ = {};
 
     Blink();
@@ -196,17 +193,7 @@ void RecorderForm::NotConnected() {
 }
 
 bool RecorderForm::ReadDevice(int device) {
-    bool& lost = lostThisTick_[device - 1];
-    if (lost)
-        return false;
-    bool& detected = device == 1 ? link_.DeviceDetected_1 : link_.DeviceDetected_2;
-    const bool before = detected;
-    if (device == 1)
-        link_.ReadInputReport1();
-    else
-        link_.ReadInputReport2();
-    lost = before && !detected;
-    return !lost;
+    return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
 void RecorderForm::Kalibrasyon() {

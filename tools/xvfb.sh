@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # A private X server (Xvfb) on a free display, for the windows of Wine programs
 # where no display may be used: the tests, and the main job without a desktop.
-#   xvfb.sh start STATE   start it; STATE.display holds ":N", STATE.pid its pid
-#   xvfb.sh stop STATE    stop the server that start recorded in STATE
+#   xvfb.sh start STATE [SCREEN]  start it; STATE.display holds ":N", STATE.pid its
+#                                 pid; SCREEN is WxHxD (default 1280x1024x24)
+#   xvfb.sh stop STATE            stop the server that start recorded in STATE
 # The display is never assumed: Xvfb picks a free one (-displayfd).
 set -uo pipefail
-action=${1:-} state=${2:-}
-[ -n "$state" ] || { echo "usage: xvfb.sh start|stop STATE" >&2; exit 2; }
+action=${1:-} state=${2:-} screen=${3:-1280x1024x24}
+[ -n "$state" ] || { echo "usage: xvfb.sh start|stop STATE [SCREEN]" >&2; exit 2; }
 
 stop() {
   if [ -f "$state.pid" ]; then
@@ -21,7 +22,7 @@ case "$action" in
     stop
     mkdir -p "$(dirname "$state")"
     # Detached from this shell's output, so a test runner waiting on it returns.
-    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    setsid Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp \
       3>"$state.number" </dev/null >"$state.log" 2>&1 &
     echo $! >"$state.pid"
     for _ in $(seq 100); do
@@ -38,5 +39,5 @@ case "$action" in
     exit 1
     ;;
   stop) stop ;;
-  *) echo "usage: xvfb.sh start|stop STATE" >&2; exit 2 ;;
+  *) echo "usage: xvfb.sh start|stop STATE [SCREEN]" >&2; exit 2 ;;
 esac

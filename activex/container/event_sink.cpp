@@ -3,6 +3,7 @@
 
 #include "activex/hresult.h"
 #include "activex/text.h"
+#include "activex/unknown.h"
 #include "activex/variant.h"
 
 namespace activex::container {
@@ -19,15 +20,9 @@ ComPtr<EventSink> EventSink::create(const IID& eventInterface, EventHandler& han
 }
 
 HRESULT EventSink::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == eventInterface_) {
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    return E_NOINTERFACE;
+    return answerQuery(static_cast<IDispatch*>(this),
+                       riid == IID_IUnknown || riid == IID_IDispatch || riid == eventInterface_,
+                       ppv);
 }
 
 ULONG EventSink::AddRef() {

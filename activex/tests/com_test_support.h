@@ -4,10 +4,10 @@
 
 #include "activex/bstr.h"
 #include "activex/com_ptr.h"
+#include "activex/unknown.h"
 #include "activex/variant.h"
 #include "activex/win.h"
 
-#include <atomic>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -31,7 +31,7 @@ struct RecordedCall {
 
 // An IDispatch sink for one event interface. onCall may change the arguments
 // (they are by reference) before the call returns.
-class RecordingSink final : public IDispatch {
+class RecordingSink final : public SelfOwned<RecordingSink, IDispatch> {
 public:
     using Handler = std::function<void(DISPID, DISPPARAMS&)>;
 
@@ -42,21 +42,8 @@ public:
     std::vector<RecordedCall> calls;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv)
-            return E_POINTER;
-        *ppv = nullptr;
-        if (riid != IID_IUnknown && riid != IID_IDispatch && riid != events_)
-            return E_NOINTERFACE;
-        *ppv = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this; // COM's last Release
-        return n;
+        return answerQuery(static_cast<IDispatch*>(this),
+                           riid == IID_IUnknown || riid == IID_IDispatch || riid == events_, ppv);
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
         *n = 0;
@@ -84,7 +71,6 @@ private:
 
     IID events_;
     Handler onCall_;
-    std::atomic<ULONG> refs_{1};
 };
 
 // Replaces the text of a by-reference BSTR argument, as a host's handler does.

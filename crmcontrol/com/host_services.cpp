@@ -1,7 +1,7 @@
 // Date, time and random numbers from the Windows host.
 #include "crmcontrol/com/host_services.h"
 
-#include "activex/text.h"
+#include "platform/windows/wide_text.h"
 
 #include <windows.h>
 
@@ -16,15 +16,11 @@ WindowsHostServices::WindowsHostServices() {
 }
 
 std::string WindowsHostServices::dateText() {
-    wchar_t text[128] = {};
-    const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
-    return n > 0 ? activex::wideToUtf8(text) : std::string();
+    return platform::localeShortDate();
 }
 
 std::string WindowsHostServices::timeText() {
-    wchar_t text[128] = {};
-    const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
-    return n > 0 ? activex::wideToUtf8(text) : std::string();
+    return platform::localeLongTime();
 }
 
 double WindowsHostServices::Rnd() {

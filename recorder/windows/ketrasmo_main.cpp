@@ -4,6 +4,7 @@
 // backend (simulated when NORVELLIX_SIMULATOR names a scenario file).
 #include "devicelink/hid_module.h"
 #include "platform/process_api.h"
+#include "platform/windows/wide_text.h"
 #include "recorder/recorder_form.h"
 #include "recorder/windows/control_ids.h"
 #include "recorder/windows/windows_host.h"
@@ -97,7 +98,7 @@ void createControls(HWND hwnd, MainWindow& w) {
 }
 
 void setText(HWND hwnd, int id, const std::string& text) {
-    SetWindowTextW(GetDlgItem(hwnd, id), widen(text).c_str());
+    SetWindowTextW(GetDlgItem(hwnd, id), platform::utf8ToWide(text).c_str());
 }
 
 // Brings the controls up to the form's view, touching only what changed.

@@ -1,5 +1,5 @@
 // What Ketrasmo's core needs of Windows: the locale's date and time texts, the
-// message loop run from inside a tick, the message box, and UTF-8 to UTF-16.
+// message loop run from inside a tick and the message box.
 #pragma once
 
 #include "recorder/recorder_form.h"
@@ -8,9 +8,6 @@
 #include <windows.h>
 
 namespace recorder::windows {
-
-std::wstring widen(const std::string& utf8);
-std::string narrow(const std::wstring& wide);
 
 class WindowsRecorderHost final : public RecorderHost {
 public:

@@ -13,8 +13,6 @@ using activex::testing::RecordingSink;
 
 namespace {
 
-constexpr DWORD kLimitMs = 60000; // a bound for a broken build, not an expected duration
-
 class NorvellixEvents : public activex::testing::ComApartment {
 protected:
     // Creates and starts the control with the sink advised; pumps until the

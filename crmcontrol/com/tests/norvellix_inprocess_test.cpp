@@ -13,8 +13,6 @@ using activex::testing::RecordingSink;
 
 namespace {
 
-constexpr DWORD kLimitMs = 60000; // a bound for a broken build, not an expected duration
-
 class NorvellixInProcess : public activex::testing::ComApartment {
 protected:
     void SetUp() override {

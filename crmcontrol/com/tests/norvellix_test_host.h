@@ -28,6 +28,8 @@ DWORD runProgram(const std::wstring& commandLine);
 // Dispatches the thread's messages (the control's timer among them) until done()
 // holds or timeoutMs pass; returns done().
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// The tests' time limit of a pump: a bound for a broken build, not an expected duration.
+inline constexpr DWORD kLimitMs = 60000;
 
 // Calls a method without arguments by dispatch id; returns Invoke's result.
 HRESULT callMethod(IDispatch* control, DISPID id);

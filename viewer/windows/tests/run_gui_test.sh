@@ -5,25 +5,18 @@
 set -euo pipefail
 wine_run=$1 prefix=$2 arch=$3 driver=$4 viewer=$5 shot=${6:-}
 
+xvfb="$(dirname "$wine_run")/xvfb.sh"
 work=$(mktemp -d)
-xvfb_pid=
 cleanup() {
   WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  "$xvfb" stop "$work/xvfb"
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=:$(head -n1 "$work/display")
+"$xvfb" start "$work/xvfb" 1024x768x24 || { echo "Xvfb did not start"; exit 1; }
+DISPLAY=$(cat "$work/xvfb.display")
+export DISPLAY
 
 args=("$driver" "$viewer")
 if [ -n "$shot" ]; then

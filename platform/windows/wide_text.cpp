@@ -1,12 +1,11 @@
-// UTF-8 <-> UTF-16 conversion over the Windows code-page calls.
-#include "activex/text.h"
-
-#include "activex/win.h"
+// UTF-8 <-> UTF-16 over the Windows code-page calls, and the locale's texts of now.
+#include "platform/windows/wide_text.h"
 
 #include <climits>
 #include <stdexcept>
+#include <windows.h>
 
-namespace activex {
+namespace platform {
 
 std::wstring utf8ToWide(std::string_view utf8) {
     if (utf8.empty())
@@ -33,4 +32,16 @@ std::string wideToUtf8(std::wstring_view wide) {
     return out;
 }
 
-} // namespace activex
+std::string localeShortDate() {
+    wchar_t text[128] = {};
+    const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 128);
+    return n > 0 ? wideToUtf8(text) : std::string();
+}
+
+std::string localeLongTime() {
+    wchar_t text[128] = {};
+    const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, text, 128);
+    return n > 0 ? wideToUtf8(text) : std::string();
+}
+
+} // namespace platform
