@@ -3,6 +3,7 @@
 #pragma once
 
 #include "activex/registry.h"
+#include "activex/window.h"
 #include "activex/win.h"
 
 #include <span>
@@ -30,3 +31,22 @@ HRESULT dllRegisterServer(std::span<const ServerClass> classes) noexcept;
 HRESULT dllUnregisterServer(std::span<const ServerClass> classes) noexcept;
 
 } // namespace activex
+
+// Defines the four exported entry points (and DllMain) of a control library over
+// its table of classes; each library names its table once and writes no body of
+// its own. Exported undecorated through the library's .def file.
+#define ACTIVEX_SERVER_ENTRY_POINTS(classes)                                                       \
+    extern "C" {                                                                                   \
+    BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {                                \
+        /* At process exit (reserved non-null) the system takes the classes itself. */            \
+        if (reason == DLL_PROCESS_DETACH && reserved == nullptr)                                   \
+            activex::unregisterWindowClass();                                                      \
+        return TRUE;                                                                               \
+    }                                                                                              \
+    STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {                            \
+        return activex::dllGetClassObject(classes, clsid, riid, ppv);                              \
+    }                                                                                              \
+    STDAPI DllCanUnloadNow() { return activex::dllCanUnloadNow(); }                                \
+    STDAPI DllRegisterServer() { return activex::dllRegisterServer(classes); }                     \
+    STDAPI DllUnregisterServer() { return activex::dllUnregisterServer(classes); }                 \
+    }
