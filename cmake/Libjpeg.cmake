@@ -6,25 +6,23 @@ if(NOT EXISTS ${NORVELLIX_LIBJPEG_SOURCE}/CMakeLists.txt)
 endif()
 
 include(ExternalProject)
-set(libjpeg_prefix ${PROJECT_BINARY_DIR}/libjpeg)
+# Only the static library is built, and used from its build folder (with the
+# generated jconfig.h there and the public headers in the sources).
 ExternalProject_Add(libjpeg_build
   SOURCE_DIR ${NORVELLIX_LIBJPEG_SOURCE}
-  PREFIX ${libjpeg_prefix}
-  INSTALL_DIR ${libjpeg_prefix}/install
+  PREFIX ${PROJECT_BINARY_DIR}/libjpeg
   CMAKE_ARGS
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_TOOLCHAIN_FILE}
     -DCMAKE_BUILD_TYPE=Release
     -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
-    -DCMAKE_INSTALL_LIBDIR=lib
     -DWITH_SIMD=OFF -DENABLE_SHARED=OFF -DWITH_TURBOJPEG=OFF
-    -DCMAKE_POLICY_DEFAULT_CMP0091=NEW
-  BUILD_BYPRODUCTS <INSTALL_DIR>/lib/libjpeg.a
-  UPDATE_COMMAND ""
-  USES_TERMINAL_BUILD OFF)
-ExternalProject_Get_Property(libjpeg_build INSTALL_DIR)
-file(MAKE_DIRECTORY ${INSTALL_DIR}/include)
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target jpeg-static
+  BUILD_BYPRODUCTS <BINARY_DIR>/libjpeg.a
+  INSTALL_COMMAND ""
+  UPDATE_COMMAND "")
+ExternalProject_Get_Property(libjpeg_build BINARY_DIR)
 add_library(libjpeg STATIC IMPORTED GLOBAL)
 set_target_properties(libjpeg PROPERTIES
-  IMPORTED_LOCATION ${INSTALL_DIR}/lib/libjpeg.a
-  INTERFACE_INCLUDE_DIRECTORIES ${INSTALL_DIR}/include)
+  IMPORTED_LOCATION ${BINARY_DIR}/libjpeg.a
+  INTERFACE_INCLUDE_DIRECTORIES "${BINARY_DIR};${NORVELLIX_LIBJPEG_SOURCE}")
 add_dependencies(libjpeg libjpeg_build)
