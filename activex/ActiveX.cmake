@@ -1,15 +1,17 @@
 # Build helpers of the ActiveX framework.
 #
-# activex_add_typelib(<name> IDL <file.idl> [DISPINTERFACE_FLAGS <guid>=<hexflags>...])
+# activex_add_typelib(<name> IDL <file.idl> [INCLUDES <file.idl>...]
+#                     [DISPINTERFACE_FLAGS <guid>=<hexflags>...])
 #   Compiles the IDL with widl into ${CMAKE_CURRENT_BINARY_DIR}/<name>.tlb and the
 #   C++ header <name>.h (on the include path of targets that link <name>_idl).
 #   DISPINTERFACE_FLAGS adds type flags widl refuses to write (e.g. 80 for
 #   nonextensible on a dispinterface) to the finished library.
+#   INCLUDES names the files the IDL #includes, so that a change rebuilds it.
 #   Sets <name>_TLB to the library's path.
 set(ACTIVEX_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools CACHE INTERNAL "The ActiveX build tools")
 
 function(activex_add_typelib name)
-  cmake_parse_arguments(ARG "" "IDL" "DISPINTERFACE_FLAGS" ${ARGN})
+  cmake_parse_arguments(ARG "" "IDL" "INCLUDES;DISPINTERFACE_FLAGS" ${ARGN})
   get_filename_component(idl ${ARG_IDL} ABSOLUTE)
   set(out ${CMAKE_CURRENT_BINARY_DIR})
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -26,7 +28,7 @@ function(activex_add_typelib name)
             -L${NORVELLIX_WINE_STDOLE_DIR} -h -o ${out}/${name}.h ${idl}
     COMMAND perl ${ACTIVEX_TOOLS_DIR}/tlb-typeflags.pl ${raw} ${out}/${name}.tlb
             ${ARG_DISPINTERFACE_FLAGS}
-    DEPENDS ${idl} ${ACTIVEX_TOOLS_DIR}/tlb-typeflags.pl
+    DEPENDS ${idl} ${ARG_INCLUDES} ${ACTIVEX_TOOLS_DIR}/tlb-typeflags.pl
     COMMENT "widl ${name}"
     VERBATIM)
   add_custom_target(${name}_idl_files DEPENDS ${out}/${name}.tlb ${out}/${name}.h)

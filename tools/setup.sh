@@ -28,10 +28,32 @@ done
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "setup: every package is already installed"
-  exit 0
+else
+  echo "setup: installing ${missing[*]}"
+  as_root apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-echo "setup: installing ${missing[*]}"
-as_root apt-get update -qq
-DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# libjpeg for MinGW: Debian ships none, so its source package is fetched once into
+# .deps/ (not committed) and built for each Windows preset in the build tree.
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+jpeg_dir="$repo/.deps/libjpeg-turbo"
+if [ -f "$jpeg_dir/CMakeLists.txt" ]; then
+  echo "setup: the libjpeg-turbo sources are already there"
+else
+  src_list=/etc/apt/sources.list.d/debian-src.sources
+  if ! grep -rqs '^Types: deb-src' /etc/apt/sources.list.d/; then
+    echo "setup: adding Debian's source packages ($src_list)"
+    printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' \
+      'Suites: bookworm bookworm-updates' 'Components: main' \
+      'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | as_root tee "$src_list" >/dev/null
+  fi
+  as_root apt-get update -qq
+  fetch="$(mktemp -d)"
+  (cd "$fetch" && apt-get source --download-only -qq libjpeg-turbo)
+  mkdir -p "$jpeg_dir"
+  tar -xzf "$fetch"/libjpeg-turbo_*.orig.tar.gz -C "$jpeg_dir" --strip-components=1
+  rm -rf "$fetch"
+  echo "setup: libjpeg-turbo sources in $jpeg_dir"
+fi
 echo "setup: done"

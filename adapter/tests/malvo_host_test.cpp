@@ -1,0 +1,167 @@
+// Brevantel.ocx in a C++ host under Wine: the keys its registration wrote, and
+// Malvo created by ProgID with a sink on IMalvoEvents, hearing the embedded
+// component's call of the scenario NORVELLIX_SIMULATOR names, Start called or not.
+#include "Brevantel.h"
+#include "activex/registry.h"
+#include "activex/tests/com_test_support.h"
+#include "hidcontroller/windows/window_ui_thread.h"
+
+#include <gtest/gtest.h>
+
+using activex::ComPtr;
+using activex::testing::RecordingSink;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kClsidKey = L"CLSID\\{1F6E8A34-2B59-4D07-9C83-5E7A1D4B6F92}";
+const std::wstring kProgId = L"Brevantel.Malvo";
+constexpr DISPID kOnCallerID = 209;
+constexpr DISPID kOnSignalA = 210;
+
+std::string narrow(const std::wstring& w) {
+    return {w.begin(), w.end()};
+}
+
+TEST(BrevantelRegistration, WroteTheClassKeys) {
+    const struct {
+        std::wstring key, value;
+    } expected[] = {
+        {kClsidKey, L"Malvo Control"},
+        {kClsidKey + L"\\ProgID", kProgId},
+        {kClsidKey + L"\\Version", L"1.0"},
+        {kClsidKey + L"\\TypeLib", L"{9C1F5D47-6A82-4B3E-8E19-4D6B2A7F8C53}"},
+        {kClsidKey + L"\\MiscStatus", L"0"},
+        {kClsidKey + L"\\MiscStatus\\1", L"205201"},
+        {kProgId + L"\\CLSID", L"{1F6E8A34-2B59-4D07-9C83-5E7A1D4B6F92}"},
+        {L"TypeLib\\{9C1F5D47-6A82-4B3E-8E19-4D6B2A7F8C53}\\1.0", L"Brevantel Library"},
+    };
+    for (const auto& e : expected)
+        EXPECT_EQ(activex::classesValue(e.key), e.value) << narrow(e.key);
+    EXPECT_EQ(activex::classesValue(kClsidKey + L"\\InprocServer32", L"ThreadingModel"), L"Both");
+    EXPECT_TRUE(activex::classesKeyExists(kClsidKey + L"\\Control"));
+    const std::wstring bitmap = activex::classesValue(kClsidKey + L"\\ToolboxBitmap32");
+    EXPECT_NE(bitmap.find(L"Brevantel.ocx,"), std::wstring::npos) << narrow(bitmap);
+    EXPECT_EQ(bitmap.back(), L'1') << narrow(bitmap);
+}
+
+// Today's date in the system's short date format, as the component writes it.
+std::string todayText() {
+    wchar_t text[80]{};
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, 80);
+    return narrow(text);
+}
+
+class MalvoHost : public activex::testing::ComApartment {
+protected:
+    ComPtr<IMalvo> create() {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(kProgId.c_str(), &clsid), S_OK);
+        EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_Malvo));
+        ComPtr<IMalvo> malvo;
+        EXPECT_EQ(
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IMalvo, malvo.putVoid()),
+            S_OK);
+        return malvo;
+    }
+};
+
+// The call arrives the same way whether Start is called or not.
+class MalvoCalls : public MalvoHost, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(MalvoCalls, RepublishesTheComponentsCallInItsOwnOrder) {
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put()),
+        S_OK);
+    auto sink = RecordingSink::make(DIID_IMalvoEvents);
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    if (GetParam()) {
+        EXPECT_EQ(malvo->Start(), S_OK);
+    }
+
+    const auto heard = [&] {
+        for (const auto& c : sink->calls)
+            if (c.id == kOnCallerID)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(hidcontroller::pumpMessagesUntil(heard, 60s)) << sink->calls.size() << " events";
+    const std::string today = todayText();
+    for (const auto& c : sink->calls) {
+        EXPECT_NE(c.id, kOnSignalA);
+        if (c.id != kOnCallerID)
+            continue;
+        ASSERT_EQ(c.args.size(), 5u);
+        EXPECT_EQ(c.args[0], "AB12CD34") << "DeviceID";
+        EXPECT_EQ(c.args[1], "2") << "Line";
+        EXPECT_EQ(c.args[2], "05321234567") << "PhoneNumber";
+        EXPECT_EQ(c.args[4], "This device is \"1\" one.") << "OtherText";
+        // DateTime: the time text, one blank, the date text.
+        const std::string& dateTime = c.args[3];
+        ASSERT_GT(dateTime.size(), today.size() + 1) << dateTime;
+        EXPECT_EQ(dateTime.substr(dateTime.size() - today.size() - 1), " " + today) << dateTime;
+        const std::string time = dateTime.substr(0, dateTime.size() - today.size() - 1);
+        EXPECT_NE(time.find(':'), std::string::npos) << dateTime;
+    }
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(StartCalledOrNot, MalvoCalls, ::testing::Bool());
+
+TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    EXPECT_EQ(malvo->AboutBox(), S_OK);
+    activex::Bstr status;
+    EXPECT_EQ(malvo->Command(activex::Bstr(L"DIAL 123").get(), status.put()), S_OK);
+    EXPECT_EQ(status.utf8(), "");
+    EXPECT_EQ(malvo->put_About(activex::Bstr(L"anything").get()), S_OK);
+    activex::Bstr about;
+    EXPECT_EQ(malvo->get_About(about.put()), S_OK);
+    EXPECT_EQ(about.utf8(), "");
+
+    activex::Bstr caption;
+    ASSERT_EQ(malvo->get_Caption(caption.put()), S_OK);
+    EXPECT_EQ(caption.utf8(), "Malvo");
+    OLE_COLOR color = 0;
+    EXPECT_EQ(malvo->get_Color(&color), S_OK);
+    EXPECT_EQ(color, 0xFFFFFFu);
+}
+
+// Without the caller-ID component registered the adapter cannot be created, and
+// says why.
+TEST_F(MalvoHost, RefusedWhenTheComponentIsNotRegistered) {
+    HMODULE component = LoadLibraryW(L"" NORVELLIX1C_OCX);
+    ASSERT_NE(component, nullptr);
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    auto unregister = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(component, "DllUnregisterServer")));
+    auto reregister = reinterpret_cast<Entry>(
+        reinterpret_cast<void*>(GetProcAddress(component, "DllRegisterServer")));
+    ASSERT_TRUE(unregister && reregister);
+    ASSERT_EQ(unregister(), S_OK);
+
+    ComPtr<IMalvo> malvo;
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_Malvo, nullptr, CLSCTX_INPROC_SERVER, IID_IMalvo, malvo.putVoid()),
+        REGDB_E_CLASSNOTREG);
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK) {
+        activex::Bstr description;
+        info->GetDescription(description.put());
+        EXPECT_NE(description.utf8().find("Norvellix1C.Norvellix_Component is not registered"),
+                  std::string::npos)
+            << description.utf8();
+    } else {
+        ADD_FAILURE() << "no error information";
+    }
+    EXPECT_EQ(reregister(), S_OK);
+    FreeLibrary(component);
+}
+
+} // namespace
