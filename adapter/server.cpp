@@ -1,7 +1,6 @@
 // The entry points of Brevantel.ocx: class object, unloading, self-registration.
 #include "activex/server.h"
 
-#include "activex/window.h"
 #include "adapter/malvo_control.h"
 
 namespace {
@@ -25,28 +24,4 @@ const activex::ServerClass kClasses[] = {
 
 } // namespace
 
-extern "C" {
-
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
-    // At process exit (reserved non-null) the system takes the classes itself.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
-        activex::unregisterWindowClass();
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
-    return activex::dllGetClassObject(kClasses, clsid, riid, ppv);
-}
-
-STDAPI DllCanUnloadNow() {
-    return activex::dllCanUnloadNow();
-}
-
-STDAPI DllRegisterServer() {
-    return activex::dllRegisterServer(kClasses);
-}
-
-STDAPI DllUnregisterServer() {
-    return activex::dllUnregisterServer(kClasses);
-}
-}
+ACTIVEX_SERVER_ENTRY_POINTS(kClasses)
