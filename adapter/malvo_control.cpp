@@ -13,16 +13,9 @@
 namespace adapter {
 namespace {
 
-// OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME with the framework's standard flags.
-constexpr DWORD kMiscStatus = 205201;
-static_assert(kMiscStatus ==
-              (OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME | OLEMISC_RECOMPOSEONRESIZE |
-               OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
-               OLEMISC_SETCLIENTSITEFIRST));
-
-// The designed size of the form, 136 x 72 pixels at 96 pixels per inch.
-constexpr LONG kWidthHimetric = 136 * 2540 / 96;
-constexpr LONG kHeightHimetric = 72 * 2540 / 96;
+// The designed size of the form, 136 x 72 pixels.
+constexpr LONG kWidthHimetric = component::com::formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = component::com::formPixelsToHimetric(72);
 
 // The embedded caller-ID component, found through COM at run time: its class id
 // and its event interface, as the component's type library has them.
@@ -102,7 +95,7 @@ const activex::ControlClass MalvoControl::kClass{&CLSID_Malvo,
                                                  &IID_IMalvo,
                                                  &DIID_IMalvoEvents,
                                                  1, // one sink, as the component has
-                                                 kMiscStatus,
+                                                 component::com::kActiveFormMiscStatus,
                                                  {kWidthHimetric, kHeightHimetric}};
 
 MalvoControl::MalvoControl()

@@ -14,7 +14,7 @@ const activex::ControlRegistration kMalvoRegistration = [] {
     r.libid = LIBID_Brevantel;
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
-    r.miscStatusContent = 205201;
+    r.miscStatusContent = component::com::kActiveFormMiscStatus;
     r.toolboxBitmapId = 1;
     return r;
 }();

@@ -9,17 +9,9 @@
 namespace component::com {
 namespace {
 
-// OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME with RECOMPOSEONRESIZE,
-// CANTLINKINSIDE, INSIDEOUT, ACTIVATEWHENVISIBLE and SETCLIENTSITEFIRST.
-constexpr DWORD kMiscStatus = 205201;
-static_assert(kMiscStatus ==
-              (OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME | OLEMISC_RECOMPOSEONRESIZE |
-               OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
-               OLEMISC_SETCLIENTSITEFIRST));
-
-// The designed size of the form, 136 x 69 pixels at 96 pixels per inch.
-constexpr LONG kWidthHimetric = 136 * 2540 / 96;
-constexpr LONG kHeightHimetric = 69 * 2540 / 96;
+// The designed size of the form, 136 x 69 pixels.
+constexpr LONG kWidthHimetric = formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = formPixelsToHimetric(69);
 
 enum EventId : DISPID { kOnCallerID = 209, kOnDeviceConnection = 210, kOnDeviceDisconnected = 211 };
 
@@ -37,7 +29,7 @@ const activex::ControlClass NorvellixComponentControl::kClass{
     &IID_INorvellix_Component,
     &DIID_INorvellix_ComponentEvents,
     1, // one sink; a second advise is refused with CONNECT_E_ADVISELIMIT
-    kMiscStatus,
+    kActiveFormMiscStatus,
     {kWidthHimetric, kHeightHimetric}};
 
 NorvellixComponentControl::NorvellixComponentControl()

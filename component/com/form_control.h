@@ -12,6 +12,20 @@
 
 namespace component::com {
 
+// What an active form tells its host: OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME
+// with RECOMPOSEONRESIZE, CANTLINKINSIDE, INSIDEOUT, ACTIVATEWHENVISIBLE and
+// SETCLIENTSITEFIRST. Written to the registry and answered by GetMiscStatus.
+inline constexpr DWORD kActiveFormMiscStatus = 205201;
+static_assert(kActiveFormMiscStatus ==
+              (OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME | OLEMISC_RECOMPOSEONRESIZE |
+               OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+               OLEMISC_SETCLIENTSITEFIRST));
+
+// A form's designed size in pixels at 96 pixels per inch, as HIMETRIC.
+constexpr LONG formPixelsToHimetric(int pixels) {
+    return pixels * 2540 / 96;
+}
+
 // The settings of a form, with the defaults every form has.
 struct FormSettings {
     bool visible = true;

@@ -14,7 +14,7 @@ const activex::ControlRegistration kComponentRegistration = [] {
     r.libid = LIBID_Norvellix1C;
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
-    r.miscStatusContent = 205201;
+    r.miscStatusContent = component::com::kActiveFormMiscStatus;
     r.toolboxBitmapId = 1;
     return r;
 }();
