@@ -72,6 +72,7 @@ void CrmControl::Timer1_Timer() {
     if (inTick_)
         return;
     const devicelink::TickGuard scope(inTick_);
+    lostThisTick_ = {};
     LatchTwoDevices();
     FallBackToOneDevice();
     SuperviseDevice1();
@@ -229,6 +230,10 @@ void CrmControl::DrawStartCommandFiller() {
     crmcontrol::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
+// A device whose read fails is lost and keeps its zero levels: its buffer holds no
+// fresh report. The connection is reported only when Device1 calibrated; a lost
+// Device2 is reported as absent ("0"). Either loss takes its usual course in the
+// next tick.
 void CrmControl::CalibrateAndReportConnection() {
     const auto calibrate = [this](const auto& report, int firstLine) {
         int sum[kLinesPerDevice] = {};
@@ -238,11 +243,14 @@ void CrmControl::CalibrateAndReportConnection() {
         for (int p = 1; p <= kLinesPerDevice; ++p)
             zeroLevel_[firstLine - 1 + p - 1] = signalpath::meanOfSixteen(sum[p - 1]);
     };
-    link_.ReadInputReport1();
+    if (!ReadReport(1))
+        return;
     calibrate(link_.ReadBuffer_1, 1);
     if (link_.Device2Seen) {
-        link_.ReadInputReport2();
-        calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+        if (ReadReport(2))
+            calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+        else
+            setNoDevice(link_.DeviceSerialNumber_2);
     }
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
@@ -278,12 +286,13 @@ void CrmControl::TestLine(int lineIndex) {
     }
 }
 
-void CrmControl::ReadReport(int device) {
-    devicelink::readReportInTick(link_, device, lostThisTick_);
+bool CrmControl::ReadReport(int device) {
+    return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
+// A read that fails leaves the device's buffer as it was: its lines are tested
+// and captured on that content, and the supervision handles the loss next tick.
 void CrmControl::WatchLines() {
-    lostThisTick_ = {};
     const bool second = link_.Device2Seen;
     ReadReport(1);
     SampleDevice(1);

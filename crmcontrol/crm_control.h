@@ -92,7 +92,9 @@ private:
     void BuildStartCommand();
     void DrawStartCommandFiller();
     void WatchLines();
-    void ReadReport(int device);
+    // One report of device 1 or 2; after a failed read, or for a device already
+    // lost, the tick makes no further read of it. False when it is lost.
+    bool ReadReport(int device);
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
     void TestLine(int lineIndex);
     void Capture();

@@ -351,6 +351,11 @@ void HIDmodule::readInputReport(const Device& d) {
     CheckApiResult("ResetEvent");
 }
 
+bool HIDmodule::CanRead(int device) const {
+    const Handle variable = device == 1 ? ReadHandle_1 : ReadHandle_2;
+    return usable(variable, readHeld_[device == 1 ? 0 : 1]) != kInvalidHandleValue;
+}
+
 void HIDmodule::WriteOutputReport1() {
     writeOutputReport(device(1));
 }

@@ -96,6 +96,10 @@ public:
     // writes nothing to Device2).
     void WriteOutputReport1();
     void WriteOutputReport2();
+    // Whether a read of Device1 (1) or Device2 (2) can reach the device: the module
+    // still holds its reading handle open. Without it a read fails, but only after
+    // waiting out its whole limit.
+    bool CanRead(int device) const;
 
     // ---- Errors and diagnostics.
     // Looks up the message of the last platform error and drops it.

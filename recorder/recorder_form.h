@@ -110,15 +110,16 @@ private:
     void KnownDevice();
     void FirstSight();
     void NotConnected();
-    void Kalibrasyon();
+    // The zero levels from one report; false (nothing taken) when its read failed.
+    bool Kalibrasyon();
     void MonitoringTick();
     void CaptureTick();
     void sinyal_kayit_fonksiyonum();
     void CloseReadHandles();
     void setAllLines(const char* label, std::uint32_t lamp);
-    // One report of Device1 (or Device2); after a time-out in this tick the rest of
-    // the tick's reads of that device are skipped: each would only wait 500 ms and
-    // fail again. True when the device is still open.
+    // One report of Device1 (or Device2); after a time-out in this tick, or for a
+    // device already marked lost, the tick's reads of that device are skipped: each
+    // would only wait 500 ms and fail again. True when the device is still open.
     bool ReadDevice(int device);
 
     devicelink::HIDmodule& link_;

@@ -105,7 +105,9 @@ int ControlRig::runTicks(int n) {
     for (int i = 0; i < n; ++i) {
         if (control->timerEnabled()) {
             events.currentTick = ++ticks;
+            const auto start = bus.now();
             control->Timer1_Timer();
+            longestTick = std::max(longestTick, bus.now() - start);
             ++ran;
         }
         bus.advance(std::chrono::milliseconds(1));

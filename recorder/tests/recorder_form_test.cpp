@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <numbers>
 
 namespace recorder {
@@ -256,6 +257,48 @@ TEST_F(RecorderTest, ADeviceLostDuringACaptureCostsOneTimeOutAndKeepsTheRecordin
     ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 30000));
     EXPECT_EQ(store.files.size(), 4u);
     EXPECT_EQ(host.messages.size(), 1u);
+}
+
+// Silent but still plugged in: every re-discovery finds the device again, and each
+// of its reads (calibration, monitoring, capture) runs out its limit. A tick waits
+// for at most one of them per device, and a calibration that timed out does not
+// offer the button.
+TEST_F(RecorderTest, ASilentDeviceCostsATickOneReadLimitAndIsNotOfferedForRecording) {
+    Lines lines = quietLines();
+    lines[0].place(4000, tone(60.0));
+    const auto device = addDevice("0c0ffee0", lines);
+    const auto other = addDevice("5e6f7a8b", quietLines());
+    form->Form_Load();
+    ASSERT_TRUE(connectAndCalibrate(200));
+    ASSERT_TRUE(link->Device2Seen);
+    // Device2 falls silent first (lost in a capture, then marked lost), Device1 in
+    // the middle of a later capture; Device1 answers again at the end.
+    const auto t0 = bus.now();
+    bus.apply(other.id, platform::DeviceAction::GoSilent);
+    bus.schedule(t0 + 10s, device.id, platform::DeviceAction::GoSilent);
+    bus.schedule(t0 + 40s, device.id, platform::DeviceAction::Resume);
+    platform::Microseconds longest{0};
+    long captures = 0;
+    bool offered = false;
+    while (bus.now() < t0 + 40s) {
+        const auto start = bus.now();
+        runTicks(1);
+        longest = std::max(longest, bus.now() - start);
+        if (bus.now() < t0 + 10s)
+            captures = form->captureCount();
+        else if (bus.now() > t0 + 11s)
+            offered = offered || form->view().command1Enabled;
+    }
+    std::cout << "[ measure  ] recorder, silent devices: longest tick " << longest.count() / 1000
+              << " ms of bus time\n";
+    // The reports of a whole capture (3.2 s) and one read limit.
+    EXPECT_LT(longest, CaptureReportCount * platform::kReportInterval + 500ms);
+    EXPECT_GE(captures, 2) << "captures went on while Device2 was silent";
+    EXPECT_EQ(form->captureCount(), captures) << "no capture of a silent device completes";
+    EXPECT_FALSE(offered) << "Command1 enabled for a device that does not answer";
+
+    ASSERT_TRUE(tickUntil([&] { return form->view().command1Enabled; }, 100));
+    ASSERT_TRUE(tickUntil([&] { return form->captureCount() > captures; }, 100));
 }
 
 TEST_F(RecorderTest, WithTwoDevicesTheSecondIsReadDuringACaptureAndNeverWrittenOrStored) {
