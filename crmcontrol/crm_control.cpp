@@ -167,13 +167,15 @@ void CrmControl::SuperviseConnection() {
         FirstSight();
     } else {
         // Calibration in the eleventh tick that finds the device known; the tick
-        // of first sight does not count.
+        // of first sight does not count. A handler of the connection that reset the
+        // control (the device is no longer known) leaves it to be done again after
+        // the next first sight.
         if (!sv_.CalibrationDone) {
             if (sv_.CalibrationDelayTicks > 9)
                 CalibrateAndReportConnection();
             ++sv_.CalibrationDelayTicks;
             if (sv_.CalibrationDelayTicks > 10) {
-                sv_.CalibrationDone = true;
+                sv_.CalibrationDone = d.DeviceSerialNumber_1 != kNoDevice;
                 sv_.CalibrationDelayTicks = 0;
             }
         }

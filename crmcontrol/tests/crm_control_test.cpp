@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace crmcontrol::testing {
 namespace {
@@ -138,6 +139,27 @@ TEST_F(CrmControlTest, ATickInsideAnEventHandlerDoesNothing) {
     rig.runTicks(30);
     EXPECT_EQ(nested, 1);
     EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
+}
+
+// The tick that raised the connection goes on after the handler: the reset must
+// still take the device through first sight and a new calibration.
+TEST_F(CrmControlTest, AResetInsideTheConnectionHandlerConnectsAgainThroughFirstSight) {
+    const auto d = rig.addDevice("1a2b3c4d");
+    bool reset = true;
+    rig.events.onConnection = [&](std::string&, std::string&) {
+        if (std::exchange(reset, false))
+            rig.control->G_Reset();
+    };
+    ASSERT_TRUE(startAndConnect(rig));
+    EXPECT_EQ(rig.link.DeviceSerialNumber_1, "0");
+    EXPECT_FALSE(rig.control->supervision().CalibrationDone);
+    ASSERT_TRUE(rig.tickUntil([&] { return rig.events.count("OnDeviceConnection") == 2; }, 100));
+    EXPECT_EQ(rig.outputCount(d), 2u) << "a start command for each first sight";
+    EXPECT_EQ(rig.events.records.size(), 3u);
+    EXPECT_EQ(rig.events.records[1].event, "OnDeviceDisconnected");
+    EXPECT_EQ(rig.events.records[2].args, (Args{"1a2b3c4d", "0"}));
+    // The new connection's calibration waited its ten counted ticks again.
+    EXPECT_GE(rig.events.records[2].tick - rig.events.records[0].tick, 12);
 }
 
 TEST_F(CrmControlTest, UnpluggingDevice1AfterTheConnectionDisconnectsOnce) {
