@@ -34,6 +34,8 @@ public:
 
     int count(const std::string& event) const;
     std::vector<EventRecord> of(const std::string& event) const;
+    // Every event in order as its name followed by its arguments.
+    std::vector<std::vector<std::string>> sequence() const;
 
     std::vector<EventRecord> records;
     long currentTick = 0;
