@@ -63,6 +63,49 @@ TEST_F(SilentDeviceTest, SilentInTheMiddleOfACallCostsOneReadLimitPerTick) {
     }
 }
 
+// Two devices with a call each; one or both stop answering in the middle of their
+// calls. A tick waits out at most one read limit per silent device; the calls
+// decoded before the silence are raised, and only disconnections follow.
+TEST_F(SilentDeviceTest, WithTwoDevicesATickCostsOneReadLimitPerSilentDevice) {
+    struct Case {
+        const char* silent; // scenario lines
+        int silentDevices;
+    };
+    const Case cases[] = {
+        {"silent 2.6 A\n", 1},
+        {"silent 2.6 B\n", 1},
+        {"silent 2.6 A\nsilent 2.6 B\n", 2},
+    };
+    for (const auto& c : cases) {
+        ControlRig r;
+        standin::Scenario scenario;
+        std::string error;
+        ASSERT_TRUE(standin::parseScenario(std::string("device A instance=aaaa0001\n"
+                                                       "device B instance=bbbb0002\n"
+                                                       "line A 1 noise=1\n"
+                                                       "line B 2 noise=1\n"
+                                                       "call 2 A 1 number=05321234567 name=\"X\"\n"
+                                                       "call 2 B 2 number=2125551234\n") +
+                                               c.silent,
+                                           "two.scn", ".", scenario, error))
+            << error;
+        standin::installScenario(r.bus, scenario);
+        r.control->G_Start();
+        ASSERT_TRUE(r.tickUntil([&] { return r.bus.now() >= 30s; }, 200000));
+        EXPECT_LT(r.longestTick, c.silentDevices * kOneReadLimit + kCaptureReports) << c.silent;
+
+        const auto events = r.events.sequence();
+        ASSERT_GE(events.size(), 2u) << c.silent;
+        EXPECT_EQ(events[0], (Args{"OnDeviceConnection", "aaaa0001", "bbbb0002"})) << c.silent;
+        // Device A's capture was cut before its number's end; B's was not.
+        EXPECT_EQ(events[1][0], "OnCallerID") << c.silent;
+        EXPECT_EQ(events[1].back(), "2125551234") << c.silent;
+        for (std::size_t i = 2; i < events.size(); ++i)
+            EXPECT_EQ(events[i], (Args{"OnDeviceDisconnected", "0", "0"})) << c.silent << i;
+        r.control->UserControl_Terminate();
+    }
+}
+
 // Present but silent from the plug on, then answering from 10 s: the calibrations
 // while it is silent fail and report nothing; the first one after it answers
 // reports the connection.
