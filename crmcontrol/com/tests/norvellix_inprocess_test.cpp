@@ -48,6 +48,16 @@ protected:
         return cookie;
     }
 
+    // Stops and lets go of the control: its handles closed, none misused.
+    void stopAndRelease(ComPtr<IDispatch>& control, DWORD cookie) {
+        EXPECT_EQ(callMethod(control.get(), kG_Stop), S_OK);
+        point_->Unadvise(cookie);
+        point_.reset();
+        control.reset();
+        const platform::Audit audit = bus_->audit();
+        EXPECT_TRUE(audit.clean()) << audit.describe();
+    }
+
     platform::SimulatedBus* bus_ = nullptr;
     ComPtr<IConnectionPoint> point_;
 };
@@ -132,12 +142,7 @@ TEST_F(NorvellixInProcess, ResetInsideTheConnectionAndTheCallHandlers) {
     EXPECT_EQ(atConnection[1], 2u);
     EXPECT_GT(atConnection[2], atReset[1]);
 
-    ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
-    point_->Unadvise(cookie);
-    point_.reset();
-    control.reset();
-    const platform::Audit audit = bus_->audit();
-    EXPECT_TRUE(audit.clean()) << audit.describe();
+    stopAndRelease(control, cookie);
 }
 
 // The scenario's device stops answering during the capture of a call and stays
@@ -178,10 +183,5 @@ TEST_F(NorvellixInProcess, ASilentDeviceBlocksTheHostAtMostOneReadLimitAtATime) 
         EXPECT_EQ(sink->calls[i].args, (Args{"0", "0"})) << "event " << i;
     }
 
-    ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
-    point_->Unadvise(cookie);
-    point_.reset();
-    control.reset();
-    const platform::Audit audit = bus_->audit();
-    EXPECT_TRUE(audit.clean()) << audit.describe();
+    stopAndRelease(control, cookie);
 }
