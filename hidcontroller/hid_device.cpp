@@ -150,6 +150,7 @@ THidDevice::~THidDevice() {
         Controller_->checkIn(*this, data, unplug, ReadThreadWait_, std::move(PnPInfo_));
     if (hidHeld_)
         hid().UnloadHidBinding();
+    *alive_ = false;
 }
 
 bool THidDevice::openSync() {
@@ -306,8 +307,12 @@ std::u16string THidDevice::GetSerialText() {
 }
 
 void THidDevice::SetDataHandler(THidDataEvent handler) {
-    if (!handler)
+    if (!handler) {
+        const std::shared_ptr<bool> alive = alive_;
         StopReadThread();
+        if (!*alive)
+            return; // a handler served during the stop freed this device
+    }
     DataHandler_ = handler;
     StartReadThread();
 }
@@ -315,24 +320,29 @@ void THidDevice::SetDataHandler(THidDataEvent handler) {
 void THidDevice::StartReadThread() {
     if (!DataHandler_ || !Plugged_ || !CheckedOut_ || !ReadWriteAccess_ || ReadThread_ || !calls_)
         return;
-    ReadThread_ = std::make_unique<THidDeviceReadThread>(*this);
+    ReadThread_ = std::make_shared<THidDeviceReadThread>(*this);
     ReadThread_->resume();
 }
 
 void THidDevice::StopReadThread() {
     if (!ReadThread_)
         return;
-    ReadThread_->terminate();
-    if (ReadThread_->delivering()) {
-        // Stopped from inside its own hand-over (a handler that clears itself or frees
-        // its device): the reader is released when this call returns, touches nothing
-        // but itself and the queue afterwards, and is joined then.
-        std::shared_ptr<THidDeviceReadThread> thread(std::move(ReadThread_));
-        calls_->afterCurrentCall([thread] { thread->waitFor(); });
+    const std::shared_ptr<THidDeviceReadThread> thread = ReadThread_;
+    thread->terminate();
+    // Stopped from inside one of its own hand-overs (a handler that clears itself or
+    // frees its device, maybe from a message loop nested deeper still): the reader
+    // waits for that very call, so it is joined once that call has returned. Released
+    // then, it sees the stop and touches nothing of the device again.
+    if (calls_->afterCallFrom(thread.get(), [thread] { thread->waitFor(); })) {
+        ReadThread_.reset();
         return;
     }
-    ReadThread_->waitFor();
-    ReadThread_.reset();
+    // Serves the hand-overs meanwhile: one of them may free this device (its
+    // destructor then finishes the stop) or stop or replace the thread itself.
+    const std::shared_ptr<bool> alive = alive_;
+    thread->waitFor();
+    if (*alive && ReadThread_ == thread)
+        ReadThread_.reset();
 }
 
 bool THidDevice::WriteReport(const void* buffer, int count, Dword& written) {
