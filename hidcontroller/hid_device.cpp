@@ -172,19 +172,27 @@ bool THidDevice::OpenSyncHandle() {
 }
 
 bool THidDevice::OpenOverlappedHandle(bool writeSide) {
+    if (!writeSide) {
+        std::lock_guard lock(readSide_);
+        return openReadSide();
+    }
     if (!IsAccessible())
         return false;
-    constexpr Dword share = kFileShareRead | kFileShareWrite;
-    const char* path = PnPInfo_->DevicePath.c_str();
-    if (writeSide) {
-        if (!WriteHandle_.isOpen())
-            WriteHandle_.reset(api_.CreateFileA(path, kGenericWrite, share, nullptr, kOpenExisting,
-                                                kFileFlagOverlapped, kNullHandle));
-        return WriteHandle_.isOpen();
-    }
-    std::lock_guard lock(readSide_);
+    if (!WriteHandle_.isOpen())
+        WriteHandle_.reset(api_.CreateFileA(PnPInfo_->DevicePath.c_str(), kGenericWrite,
+                                            kFileShareRead | kFileShareWrite, nullptr,
+                                            kOpenExisting, kFileFlagOverlapped, kNullHandle));
+    return WriteHandle_.isOpen();
+}
+
+bool THidDevice::openReadSide() {
+    // Asked under the read side's lock, which MarkUnplugged takes to close the handle
+    // after it has cleared Plugged: a reader never opens a device being marked gone.
+    if (!IsAccessible())
+        return false;
     if (!ReadHandle_.isOpen()) {
-        ReadHandle_.reset(api_.CreateFileA(path, kGenericRead, share, nullptr, kOpenExisting,
+        ReadHandle_.reset(api_.CreateFileA(PnPInfo_->DevicePath.c_str(), kGenericRead,
+                                           kFileShareRead | kFileShareWrite, nullptr, kOpenExisting,
                                            kFileFlagOverlapped, kNullHandle));
         if (ReadHandle_.isOpen())
             applyInputBuffers(ReadHandle_.get(), ReadInputBufferCount_, ReadInputBufferCount_);
@@ -218,10 +226,10 @@ bool THidDevice::ReadHandleOpen() const {
 }
 
 void THidDevice::MarkUnplugged() {
+    Plugged_ = false; // first: the reader must not open the read side again meanwhile
     CloseSyncHandle();
     CloseOverlappedHandle(false);
     CloseOverlappedHandle(true);
-    Plugged_ = false;
     if (UnplugHandler_)
         UnplugHandler_(*this);
     UnplugHandler_ = {};
@@ -256,14 +264,19 @@ PreparsedData THidDevice::FetchPreparsedData() {
 }
 
 void THidDevice::GetCapabilities(HidCaps& caps) {
-    caps = HidCaps{};
-    (void)hid().HidP_GetCaps(FetchPreparsedData(), &caps); // no data: the record stays zero
+    capabilitiesOf(FetchPreparsedData(), caps);
 }
 
 void THidDevice::GetCapabilitiesFetched(HidCaps& caps) {
+    capabilitiesOf(PreparsedData_, caps);
+}
+
+void THidDevice::capabilitiesOf(PreparsedData data, HidCaps& caps) {
     caps = HidCaps{};
-    if (const PreparsedData pd = PreparsedData_; pd != kNullPreparsedData)
-        (void)hid().HidP_GetCaps(pd, &caps);
+    // No data (it could not be fetched): the record stays zero, and the platform, which
+    // would read through the pointer, is not asked.
+    if (data != kNullPreparsedData)
+        (void)hid().HidP_GetCaps(data, &caps); // its status is not examined
 }
 
 std::u16string THidDevice::GetProductText() {
@@ -352,10 +365,8 @@ bool THidDevice::WriteReport(const void* buffer, int count, Dword& written) {
 }
 
 bool THidDevice::ReadReportAsync(void* buffer, Dword count, CompletionRoutine routine) {
-    if (!OpenOverlappedHandle(false))
-        return false;
     std::lock_guard lock(readSide_);
-    if (!ReadHandle_.isOpen())
+    if (!openReadSide())
         return false;
     ReadOverlap_ = Overlapped{};
     ReadOverlap_.hEvent = Handle{reinterpret_cast<std::intptr_t>(this)};

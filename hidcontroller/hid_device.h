@@ -165,7 +165,9 @@ public:
 
 private:
     friend class THidDeviceController;
-    bool openSync(); // read and write, else access 0
+    bool openSync();     // read and write, else access 0
+    bool openReadSide(); // with readSide_ held
+    static void capabilitiesOf(platform::PreparsedData data, platform::HidCaps& caps);
 
     platform::Api& api_;
     UiCallQueue* calls_ = nullptr;
