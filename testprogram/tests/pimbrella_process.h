@@ -6,6 +6,7 @@
 
 #include "activex/handles.h"
 #include "activex/win.h"
+#include "platform/tests/windows/window_capture.h"
 
 #include <chrono>
 #include <functional>
@@ -65,16 +66,9 @@ std::wstring windowText(HWND window);
 // The texts of a dialog's static children, joined by newlines.
 std::wstring dialogText(HWND dialog);
 
-// A captured part of the screen, 32-bit pixels top-down.
-struct Capture {
-    int width = 0, height = 0;
-    std::vector<COLORREF> pixels; // RGB() order
-    COLORREF at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-Capture captureScreen(const RECT& screenRect);
-// The client area of a window as the screen shows it.
-Capture captureWindow(HWND window);
-// Writes a capture as a 24-bit BMP file; true on success.
-bool writeBmp(const Capture& capture, const std::wstring& path);
+// What the window shows, read from the screen.
+using platform::testing::Capture;
+using platform::testing::captureWindow;
+using platform::testing::writeBmp;
 
 } // namespace pimbrella_test
