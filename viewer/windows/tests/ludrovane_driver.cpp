@@ -311,6 +311,24 @@ int wmain(int argc, wchar_t** argv) {
     click(item(Command1));
     check(textOf(item(Text26)) == tel, "the previous load stays", textOf(item(Text26)));
 
+    // A file of the bound's size loads whole and is redrawn, and the window still
+    // answers between its redraws (the time of one answer is shown, not judged).
+    const std::string boundName = "Norvellix_Sinyal_1_bound.dat";
+    viewer::testing::writeFile(dir / boundName,
+                               std::vector<std::uint8_t>(viewer::kMaxSignalFileBytes, 100));
+    setText(item(Text25), boundName);
+    mouseClick(item(Command38));
+    check(textOf(item(Label22)) ==
+              "Alınan Örnek Sayısı: " + std::to_string(viewer::kMaxSignalFileBytes / 2) + " adet",
+          "a file of the bound's size loads", textOf(item(Label22)));
+    ::Sleep(500);
+    for (int i = 0; i < 3; ++i) {
+        const DWORD start = ::GetTickCount();
+        const bool answered = answers(main);
+        check(answered, "the viewer answers while it redraws a file of the bound's size",
+              std::to_string(::GetTickCount() - start) + " ms");
+    }
+
     // A recording cut to 40,001 bytes loads with its count alone.
     const std::string cutName = "Norvellix_Sinyal_1_cut.dat";
     std::vector<std::uint8_t> cut = viewer::testing::signalFile(viewer::testing::recording(spec));
