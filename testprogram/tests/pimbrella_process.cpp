@@ -194,6 +194,17 @@ std::vector<std::wstring> PimbrellaProcess::listRows(int id) const {
     return rows;
 }
 
+RECT PimbrellaProcess::listRowRect(int id, int row) const {
+    RECT r{};
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(control(id), LB_GETITEMRECT, static_cast<WPARAM>(row),
+                             reinterpret_cast<LPARAM>(&r), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &result) ||
+        static_cast<LRESULT>(result) == LB_ERR)
+        return RECT{};
+    return r;
+}
+
 void PimbrellaProcess::doubleClick(int id, POINT at) {
     HWND target = control(id);
     ClientToScreen(target, &at);

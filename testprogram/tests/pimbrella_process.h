@@ -49,6 +49,8 @@ public:
     HWND control(int id) const { return GetDlgItem(window_, id); }
     std::wstring text(int id) const;
     std::vector<std::wstring> listRows(int id) const;
+    // A list row's rectangle in the list's client area (empty when it cannot be had).
+    RECT listRowRect(int id, int row) const;
     // Two clicks of the left button at a point of a control, through the
     // system's input queue (so hit-testing and double-click timing apply).
     void doubleClick(int id, POINT at);
