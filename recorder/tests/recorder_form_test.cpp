@@ -68,6 +68,7 @@ TEST_F(RecorderTest, WithoutADeviceTheWindowShowsRedLampsAndTheButtonDoesNothing
     EXPECT_FALSE(v.command1Enabled);
     EXPECT_EQ(v.connectionText, text::NotConnected);
     EXPECT_EQ(v.connectionColour, colour::Black);
+    EXPECT_FALSE(v.shape2Visible);
     for (const LineView& line : v.lines) {
         EXPECT_EQ(line.label, text::LineNoDevice);
         EXPECT_EQ(line.lamp, colour::Red);
@@ -116,6 +117,7 @@ TEST_F(RecorderTest, FirstSightSendsTheStartCommandAndTheEleventhKnownTickCalibr
     EXPECT_EQ(form->view().connectionText, ConnectedText("0c0ffee0"));
     EXPECT_EQ(form->view().connectionText.size(), 88u);
     EXPECT_EQ(form->view().connectionColour, colour::White);
+    EXPECT_TRUE(form->view().shape2Visible);
     for (const LineView& line : form->view().lines) {
         EXPECT_EQ(line.label, text::LineReady);
         EXPECT_EQ(line.lamp, colour::Green);
@@ -252,6 +254,7 @@ TEST_F(RecorderTest, ADeviceLostDuringACaptureCostsOneTimeOutAndKeepsTheRecordin
     ASSERT_TRUE(tickUntil([&] { return form->view().lines[0].lamp == colour::Red; }, 10));
     EXPECT_FALSE(form->view().command1Enabled);
     EXPECT_EQ(form->view().connectionText, text::NotConnected);
+    EXPECT_FALSE(form->view().shape2Visible);
     // Back again: the next complete capture is the armed recording.
     ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 30000));
     EXPECT_EQ(store.files.size(), 4u);
