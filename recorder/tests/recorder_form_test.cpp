@@ -294,6 +294,27 @@ TEST_F(RecorderTest, WithTwoDevicesTheSecondIsReadDuringACaptureAndNeverWrittenO
         EXPECT_EQ(captureStart(form->captureBuffer(p), p, first.lines[p - 1], t0, t0), t0);
 }
 
+// A second device held by another program is no second device: the first one starts
+// once, calibrates once and its armed capture is recorded.
+TEST_F(RecorderTest, ASecondDeviceHeldElsewhereLeavesTheFirstAsItIs) {
+    Lines a = quietLines();
+    a[0].place(8000, burst("05321234567"));
+    const auto first = addDevice("1a2b3c4d", a);
+    platform::DeviceDescription held;
+    held.instanceId = "5e6f7a8b";
+    held.heldExclusively = true;
+    const auto second =
+        bus.addDevice(held, std::make_unique<standin::CallerIdDeviceSource>(quietLines()));
+    form->Form_Load();
+    ASSERT_TRUE(connectAndCalibrate());
+    form->Command1_Click();
+    ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 3000));
+    EXPECT_EQ(store.files.size(), 4u);
+    EXPECT_EQ(bus.outputReports(first.id).size(), 1u) << "one first sight";
+    EXPECT_EQ(bus.audit().devices.at(second).handlesOpened, 0);
+    EXPECT_FALSE(link->Device2Seen);
+}
+
 TEST_F(RecorderTest, UnloadStopsTheTimerAndClosesBothReadingHandles) {
     const auto device = addDevice("0c0ffee0", quietLines());
     form->Form_Load();
