@@ -6,6 +6,7 @@
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -60,6 +61,7 @@ void CrmControl::UserControl_Terminate() {
 }
 
 void CrmControl::RaiseDisconnected() {
+    sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -80,9 +82,15 @@ void CrmControl::Timer1_Timer() {
     SuperviseConnection();
 }
 
-// Two devices counted: rediscover both, and both go through first sight again.
+// Two devices counted: rediscover both, and both go through first sight and
+// calibration again, so that the host is told of both.
 void CrmControl::LatchTwoDevices() {
     auto& d = link_;
+    if (SecondDeviceScanDue()) {
+        d.ScanDevicePresence();
+        if (d.MatchingDeviceCount < 2)
+            sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+    }
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
         d.Device1Seen = false;
@@ -91,9 +99,65 @@ void CrmControl::LatchTwoDevices() {
         setNoDevices(d);
         sv_.TwoDeviceRescanDone = true;
         sv_.TwoDeviceMode = true;
+        sv_.CalibratedBeforeTakeIn = sv_.CalibrationDone;
+        sv_.CalibrationDone = false;
+        // Counted, but gone (or held) by the time discovery came to it.
+        if (!d.DeviceDetected_2)
+            LeaveTwoDeviceMode();
     }
     if (d.MatchingDeviceCount != 2 && sv_.TwoDeviceRescanDone)
         sv_.TwoDeviceRescanDone = false;
+}
+
+// A second device (new, back, or let go by another program) shows only in a presence
+// scan, which otherwise runs only while Device1 is not seen.
+bool CrmControl::SecondDeviceScanDue() {
+    const auto& d = link_;
+    if (!d.DeviceDetected_1 || !d.Device1Seen || d.Device2Seen || sv_.TwoDeviceMode) {
+        sv_.SecondDeviceScanTicks = 0;
+        return false;
+    }
+    if (++sv_.SecondDeviceScanTicks < sv_.SecondDeviceScanInterval)
+        return false;
+    sv_.SecondDeviceScanTicks = 0;
+    return true;
+}
+
+// Device2 lost in two-device mode, or not opened by the latch. It stays out until a
+// scan counts a second device again and the latch takes it in: rediscovery would open
+// a silent one again at once, and its lines would be read under no serial.
+void CrmControl::LeaveTwoDeviceMode() {
+    auto& d = link_;
+    sv_.TwoDeviceMode = false;
+    sv_.TwoDeviceRescanDone = false;
+    d.MatchingDeviceCount = 1; // until the next scan counts again
+    d.CloseReadHandle2();
+    d.CloseWriteHandle2();
+    d.DevicePathName_2.clear();
+    d.HIDHandle_2 = platform::kInvalidHandleValue;
+    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.DeviceDetected_2 = false;
+    d.Device2Seen = false;
+    setNoDevice(d.DeviceSerialNumber_2);
+    sv_.Device2WasDetected = false;
+    for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+        zeroLevel_[k - 1] = 0;
+    if (sv_.CalibrationDone) {
+        // The host was told of both: one disconnection, and Device1 goes through
+        // first sight and calibration to be reported alone.
+        setNoDevices(d);
+        sv_.CalibrationDone = false;
+        sv_.DeviceStarted = false;
+        sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+        RaiseDisconnected();
+    } else {
+        // Lost before the host heard of it: Device1's connection stands as it was.
+        sv_.CalibrationDone = sv_.CalibratedBeforeTakeIn;
+        if (sv_.CalibrationDone)
+            sv_.CalibrationDelayTicks = 0;
+        sv_.SecondDeviceScanInterval =
+            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanTicks);
+    }
 }
 
 void CrmControl::FallBackToOneDevice() {
@@ -148,6 +212,8 @@ void CrmControl::SuperviseDevice2() {
     for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
         zeroLevel_[k - 1] = 0;
     sv_.Device2WasDetected = false;
+    if (sv_.TwoDeviceMode)
+        LeaveTwoDeviceMode();
 }
 
 void CrmControl::SuperviseConnection() {

@@ -36,6 +36,13 @@ struct LineState {
     std::array<int, kCaptureSamples + 1> CaptureBuffer{};
 };
 
+// While Device1 is seen and Device2 is not, a presence scan looks for a second device
+// every so many ticks (about half a second at the devices' pace); the wait doubles,
+// up to its bound, after each second device that was taken in and lost before the
+// host heard of it (a device that stays silent costs every look a read time-out).
+inline constexpr int kSecondDeviceScanTicks = 250;
+inline constexpr int kMaxSecondDeviceScanTicks = 32 * kSecondDeviceScanTicks;
+
 // The supervision flags of one control instance.
 struct SupervisionState {
     bool TwoDeviceRescanDone = false;
@@ -45,6 +52,12 @@ struct SupervisionState {
     bool CalibrationDone = false;
     std::int16_t CalibrationDelayTicks = 0;
     bool DeviceStarted = false;
+    // The look for a second device: ticks counted towards it, and the wait.
+    int SecondDeviceScanTicks = 0;
+    int SecondDeviceScanInterval = kSecondDeviceScanTicks;
+    // Whether Device1's connection had been reported when the latch last took two
+    // devices in; it stands if the second one is lost before it is reported.
+    bool CalibratedBeforeTakeIn = false;
 };
 
 class CrmControl {
@@ -81,6 +94,8 @@ public:
 private:
     // The supervision steps of a tick, in their order.
     void LatchTwoDevices();
+    bool SecondDeviceScanDue();
+    void LeaveTwoDeviceMode();
     void FallBackToOneDevice();
     void SuperviseDevice1();
     void SuperviseDevice2();

@@ -172,6 +172,7 @@ void RecorderForm::KnownDevice() {
     }
     view_.connectionText = ConnectedText(link_.DeviceSerialNumber_1);
     view_.connectionColour = colour::White;
+    view_.shape2Visible = true;
     if (capturePending_)
         CaptureTick();
     else
@@ -185,6 +186,7 @@ void RecorderForm::NotConnected() {
     setAllLines(text::LineNoDevice, colour::Red);
     view_.connectionText = text::NotConnected;
     view_.connectionColour = colour::Black;
+    view_.shape2Visible = false;
     setNoDevice(link_.DeviceSerialNumber_1);
     link_.MatchingDeviceCount = 0;
     link_.FindDevice1();

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, then each preset built with warnings as errors
-# and tested (native with sanitizers; win32 and win64 under Wine).
-# Usage: tools/test-all.sh [preset...]   (default: native win32 win64)
+# and tested (native with sanitizers; tsan: the threads' tests under
+# ThreadSanitizer; win32 and win64 under Wine).
+# Usage: tools/test-all.sh [preset...]   (default: native tsan win32 win64)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup.sh || { echo "test-all: set-up failed" >&2; exit 1; }
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64)
+[ ${#presets[@]} -gt 0 ] || presets=(native tsan win32 win64)
 
 failed=()
 summary=()

@@ -69,6 +69,7 @@ TEST_F(RecorderTest, WithoutADeviceTheWindowShowsRedLampsAndTheButtonDoesNothing
     EXPECT_FALSE(v.command1Enabled);
     EXPECT_EQ(v.connectionText, text::NotConnected);
     EXPECT_EQ(v.connectionColour, colour::Black);
+    EXPECT_FALSE(v.shape2Visible);
     for (const LineView& line : v.lines) {
         EXPECT_EQ(line.label, text::LineNoDevice);
         EXPECT_EQ(line.lamp, colour::Red);
@@ -117,6 +118,7 @@ TEST_F(RecorderTest, FirstSightSendsTheStartCommandAndTheEleventhKnownTickCalibr
     EXPECT_EQ(form->view().connectionText, ConnectedText("0c0ffee0"));
     EXPECT_EQ(form->view().connectionText.size(), 88u);
     EXPECT_EQ(form->view().connectionColour, colour::White);
+    EXPECT_TRUE(form->view().shape2Visible);
     for (const LineView& line : form->view().lines) {
         EXPECT_EQ(line.label, text::LineReady);
         EXPECT_EQ(line.lamp, colour::Green);
@@ -253,6 +255,7 @@ TEST_F(RecorderTest, ADeviceLostDuringACaptureCostsOneTimeOutAndKeepsTheRecordin
     ASSERT_TRUE(tickUntil([&] { return form->view().lines[0].lamp == colour::Red; }, 10));
     EXPECT_FALSE(form->view().command1Enabled);
     EXPECT_EQ(form->view().connectionText, text::NotConnected);
+    EXPECT_FALSE(form->view().shape2Visible);
     // Back again: the next complete capture is the armed recording.
     ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 30000));
     EXPECT_EQ(store.files.size(), 4u);
@@ -332,6 +335,27 @@ TEST_F(RecorderTest, WithTwoDevicesTheSecondIsReadDuringACaptureAndNeverWrittenO
     ASSERT_GE(t0, 8000) << "the files hold Device1's lines";
     for (int p = 2; p <= kLinesPerDevice; ++p)
         EXPECT_EQ(captureStart(form->captureBuffer(p), p, first.lines[p - 1], t0, t0), t0);
+}
+
+// A second device held by another program is no second device: the first one starts
+// once, calibrates once and its armed capture is recorded.
+TEST_F(RecorderTest, ASecondDeviceHeldElsewhereLeavesTheFirstAsItIs) {
+    Lines a = quietLines();
+    a[0].place(8000, burst("05321234567"));
+    const auto first = addDevice("1a2b3c4d", a);
+    platform::DeviceDescription held;
+    held.instanceId = "5e6f7a8b";
+    held.heldExclusively = true;
+    const auto second =
+        bus.addDevice(held, std::make_unique<standin::CallerIdDeviceSource>(quietLines()));
+    form->Form_Load();
+    ASSERT_TRUE(connectAndCalibrate());
+    form->Command1_Click();
+    ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 3000));
+    EXPECT_EQ(store.files.size(), 4u);
+    EXPECT_EQ(bus.outputReports(first.id).size(), 1u) << "one first sight";
+    EXPECT_EQ(bus.audit().devices.at(second).handlesOpened, 0);
+    EXPECT_FALSE(link->Device2Seen);
 }
 
 TEST_F(RecorderTest, UnloadStopsTheTimerAndClosesBothReadingHandles) {
