@@ -62,6 +62,7 @@ void CrmControl::UserControl_Terminate() {
 
 void CrmControl::RaiseDisconnected() {
     sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
+    sv_.Device2Reported = false;
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -142,7 +143,7 @@ void CrmControl::LeaveTwoDeviceMode() {
     sv_.Device2WasDetected = false;
     for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
         zeroLevel_[k - 1] = 0;
-    if (sv_.CalibrationDone) {
+    if (sv_.CalibrationDone && sv_.Device2Reported) {
         // The host was told of both: one disconnection, and Device1 goes through
         // first sight and calibration to be reported alone.
         setNoDevices(d);
@@ -151,8 +152,10 @@ void CrmControl::LeaveTwoDeviceMode() {
         sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
         RaiseDisconnected();
     } else {
-        // Lost before the host heard of it: Device1's connection stands as it was.
-        sv_.CalibrationDone = sv_.CalibratedBeforeTakeIn;
+        // Lost before the host heard of it: Device1's connection stands as it was
+        // (reported alone, or before the take-in).
+        if (!sv_.CalibrationDone)
+            sv_.CalibrationDone = sv_.CalibratedBeforeTakeIn;
         if (sv_.CalibrationDone)
             sv_.CalibrationDelayTicks = 0;
         sv_.SecondDeviceScanInterval =
@@ -320,6 +323,7 @@ void CrmControl::CalibrateAndReportConnection() {
         else
             setNoDevice(link_.DeviceSerialNumber_2);
     }
+    sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 

@@ -58,6 +58,9 @@ struct SupervisionState {
     // Whether Device1's connection had been reported when the latch last took two
     // devices in; it stands if the second one is lost before it is reported.
     bool CalibratedBeforeTakeIn = false;
+    // Whether the last connection reported to the host named Device2 (its calibration
+    // read may have failed, and then it was reported as absent).
+    bool Device2Reported = false;
 };
 
 class CrmControl {
