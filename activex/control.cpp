@@ -270,6 +270,12 @@ HRESULT ControlBase::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, 
             if (hwnd())
                 ShowWindow(hwnd(), SW_HIDE);
             return S_OK;
+        case OLEIVERB_PROPERTIES: {
+            // The registered properties verb: a control without property pages of
+            // its own leaves it to the container's property browser.
+            ComPtr<IOleControlSite> controlSite = site_.as<IOleControlSite>();
+            return controlSite ? controlSite->ShowPropertyFrame() : E_NOTIMPL;
+        }
         case OLEIVERB_OPEN:
         case OLEIVERB_DISCARDUNDOSTATE:
             return E_NOTIMPL; // no separate window to open, no undo state

@@ -1,0 +1,137 @@
+// Helpers of the control libraries' registration tests: regsvr32 of a library of
+// the build tree, and a snapshot of HKEY_CLASSES_ROOT to show that unregistering
+// leaves the registry as it was before registering.
+#pragma once
+
+#include "activex/handles.h"
+#include "activex/registry.h"
+#include "activex/text.h"
+#include "activex/win.h"
+
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace activex::testing {
+
+// A path of the build tree as Windows sees it (Z: is Wine's root).
+inline std::wstring windowsPath(const char* unixPath) {
+    std::wstring path = L"Z:" + utf8ToWide(unixPath);
+    for (wchar_t& c : path)
+        if (c == L'/')
+            c = L'\\';
+    return path;
+}
+
+// Runs a command line and returns its exit code (~0u if it did not start).
+inline DWORD runProgram(const std::wstring& commandLine) {
+    std::wstring line = commandLine;
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return ~0u;
+    UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = ~0u;
+    GetExitCodeProcess(process.get(), &code);
+    return code;
+}
+
+// regsvr32 with the given options ("/s", "/u /s") on a library; its exit code.
+inline DWORD regsvr32(const std::wstring& options, const std::wstring& library) {
+    return runProgram(L"regsvr32.exe " + options + L" \"" + library + L"\"");
+}
+
+// Every key and value under HKEY_CLASSES_ROOT: "key" for a key, "key\[name]" for
+// a value (its type and bytes as the text). Names are case-insensitive, so the
+// map holds them in upper case.
+using RegistrySnapshot = std::map<std::wstring, std::wstring>;
+
+inline std::wstring upperCase(std::wstring name) {
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+inline void snapshotKey(HKEY parent, const std::wstring& path, RegistrySnapshot& out) {
+    UniqueHkey key;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return;
+    out[upperCase(path)];
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[16384];
+        DWORD nameLength = 16384, type = 0, size = 0;
+        if (RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            break;
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        nameLength = 16384;
+        DWORD read = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        RegEnumValueW(key.get(), i, name, &nameLength, nullptr, &type,
+                      reinterpret_cast<BYTE*>(data.data()), &read);
+        data.resize(read / sizeof(wchar_t));
+        out[upperCase(path + L"\\[" + name + L"]")] = std::to_wstring(type) + L":" + data;
+    }
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameLength = 256;
+        if (RegEnumKeyExW(key.get(), i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        snapshotKey(parent, path.empty() ? name : path + L"\\" + name, out);
+    }
+}
+
+inline RegistrySnapshot classesSnapshot() {
+    RegistrySnapshot out;
+    snapshotKey(HKEY_CLASSES_ROOT, L"", out);
+    return out;
+}
+
+// What one snapshot has that the other lacks or holds otherwise, one line each.
+inline std::vector<std::string> snapshotDifferences(const RegistrySnapshot& before,
+                                                    const RegistrySnapshot& after) {
+    std::vector<std::string> out;
+    for (const auto& [k, v] : after) {
+        const auto it = before.find(k);
+        if (it == before.end())
+            out.push_back("added " + wideToUtf8(k));
+        else if (it->second != v)
+            out.push_back("changed " + wideToUtf8(k));
+    }
+    for (const auto& [k, v] : before)
+        if (!after.count(k))
+            out.push_back("removed " + wideToUtf8(k));
+    return out;
+}
+
+// A key that registration writes, with its expected default (or named) value; an
+// empty value means "the key exists".
+struct ExpectedKey {
+    std::wstring key, name, value;
+};
+
+// regsvr32 writes every expected key, regsvr32 /u removes them all and leaves
+// HKEY_CLASSES_ROOT as it was; unregistering again is no failure.
+inline void checkSelfRegistration(const std::wstring& library,
+                                  const std::vector<ExpectedKey>& keys) {
+    const RegistrySnapshot before = classesSnapshot();
+    ASSERT_EQ(regsvr32(L"/s", library), 0u);
+    const RegistrySnapshot registered = classesSnapshot();
+    for (const ExpectedKey& k : keys) {
+        EXPECT_TRUE(registered.count(upperCase(k.key))) << wideToUtf8(k.key) << " is missing";
+        if (!k.value.empty()) {
+            EXPECT_EQ(wideToUtf8(classesValue(k.key, k.name)), wideToUtf8(k.value))
+                << wideToUtf8(k.key) << " " << wideToUtf8(k.name);
+        }
+    }
+    ASSERT_EQ(regsvr32(L"/u /s", library), 0u);
+    for (const ExpectedKey& k : keys)
+        EXPECT_FALSE(classesKeyExists(k.key)) << wideToUtf8(k.key) << " is left";
+    EXPECT_EQ(snapshotDifferences(before, classesSnapshot()), std::vector<std::string>{});
+    EXPECT_EQ(regsvr32(L"/u /s", library), 0u);
+}
+
+} // namespace activex::testing
