@@ -87,4 +87,17 @@ inline void assignVariantRef(VARIANTARG& arg, const char* utf8) {
     Variant::fromUtf8(utf8).detachTo(V_VARIANTREF(&arg));
 }
 
+// Late-bound property access, as a script host makes it.
+inline HRESULT putProperty(IDispatch* object, DISPID id, Variant value) {
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params{value.get(), &named, 1, 1};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                          nullptr, nullptr);
+}
+inline HRESULT getProperty(IDispatch* object, DISPID id, Variant& value) {
+    DISPPARAMS none{};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                          value.put(), nullptr, nullptr);
+}
+
 } // namespace activex::testing

@@ -1,8 +1,11 @@
-// Helpers of the control libraries' registration tests: regsvr32 of a library of
-// the build tree, and a snapshot of HKEY_CLASSES_ROOT to show that unregistering
-// leaves the registry as it was before registering.
+// Helpers of the control libraries' tests: regsvr32 of a library of the build
+// tree, a snapshot of HKEY_CLASSES_ROOT to show that unregistering leaves the
+// registry as it was before registering, and the type a design host reads for a
+// property.
 #pragma once
 
+#include "activex/bstr.h"
+#include "activex/com_ptr.h"
 #include "activex/handles.h"
 #include "activex/registry.h"
 #include "activex/text.h"
@@ -132,6 +135,55 @@ inline void checkSelfRegistration(const std::wstring& library,
         EXPECT_FALSE(classesKeyExists(k.key)) << wideToUtf8(k.key) << " is left";
     EXPECT_EQ(snapshotDifferences(before, classesSnapshot()), std::vector<std::string>{});
     EXPECT_EQ(regsvr32(L"/u /s", library), 0u);
+}
+
+// The type of a property as its library's type information names it: a user-defined
+// type by its name and GUID and the type it stands for, any other by its VARTYPE.
+struct PropertyType {
+    VARTYPE vt = VT_EMPTY;
+    std::wstring name;
+    GUID guid{};
+    VARTYPE aliasOf = VT_EMPTY;
+};
+
+// The property `id` of the dispatch interface `iid` in the type library of `library`,
+// as its getter returns it (kind INVOKE_PROPERTYGET) or its setter takes it.
+inline PropertyType propertyType(const std::wstring& library, REFIID iid, MEMBERID id,
+                                 INVOKEKIND kind) {
+    PropertyType out;
+    ComPtr<ITypeLib> lib;
+    ComPtr<ITypeInfo> info;
+    if (FAILED(LoadTypeLibEx(library.c_str(), REGKIND_NONE, lib.put())) ||
+        FAILED(lib->GetTypeInfoOfGuid(iid, info.put())))
+        return out;
+    TYPEATTR* attr = nullptr;
+    info->GetTypeAttr(&attr);
+    const WORD functions = attr->cFuncs;
+    info->ReleaseTypeAttr(attr);
+    for (UINT i = 0; i < functions; ++i) {
+        FUNCDESC* f = nullptr;
+        info->GetFuncDesc(i, &f);
+        if (f->memid == id && f->invkind == kind) {
+            // The dispatch view: a getter returns the value, a setter takes it first.
+            const TYPEDESC& t =
+                kind == INVOKE_PROPERTYGET ? f->elemdescFunc.tdesc : f->lprgelemdescParam[0].tdesc;
+            out.vt = t.vt;
+            ComPtr<ITypeInfo> ref;
+            TYPEATTR* refAttr = nullptr;
+            if (t.vt == VT_USERDEFINED && SUCCEEDED(info->GetRefTypeInfo(t.hreftype, ref.put())) &&
+                SUCCEEDED(ref->GetTypeAttr(&refAttr))) {
+                Bstr name;
+                ref->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
+                out.name = name.get() ? name.get() : L"";
+                out.guid = refAttr->guid;
+                if (refAttr->typekind == TKIND_ALIAS)
+                    out.aliasOf = refAttr->tdescAlias.vt;
+                ref->ReleaseTypeAttr(refAttr);
+            }
+        }
+        info->ReleaseFuncDesc(f);
+    }
+    return out;
 }
 
 } // namespace activex::testing

@@ -4,6 +4,7 @@
 #include "activex/tests/registration_support.h"
 
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 namespace {
 
@@ -39,6 +40,19 @@ TEST(BrevantelLibrary, Regsvr32WritesEveryKeyAndRemovesThemAll) {
                   {L"Interface\\{6D3B9F81-4C26-4E1A-8B75-2A9F7E3C5D14}", L"", L"IMalvo"},
                   {L"Interface\\{2E7C4A19-8D53-4F6B-A904-7B1E5D9C3A26}", L"", L"IMalvoEvents"},
               });
+}
+
+// A design host's property browser offers a colour picker for an OLE_COLOR property:
+// the standard alias, known by its GUID, standing for an unsigned 32-bit value.
+TEST(BrevantelLibrary, ColorIsTypedOleColor) {
+    for (INVOKEKIND kind : {INVOKE_PROPERTYGET, INVOKE_PROPERTYPUT}) {
+        const auto type =
+            activex::testing::propertyType(ocxPath(), IID_IMalvo, DISPID_BACKCOLOR, kind);
+        EXPECT_EQ(type.vt, VT_USERDEFINED) << "invoke kind " << kind;
+        EXPECT_EQ(activex::wideToUtf8(type.name), "OLE_COLOR") << "invoke kind " << kind;
+        EXPECT_EQ(type.guid, GUID_COLOR) << "invoke kind " << kind;
+        EXPECT_EQ(type.aliasOf, VT_UI4) << "invoke kind " << kind;
+    }
 }
 
 } // namespace

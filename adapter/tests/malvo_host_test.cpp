@@ -107,6 +107,13 @@ TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
     OLE_COLOR color = 0;
     EXPECT_EQ(malvo->get_Color(&color), S_OK);
     EXPECT_EQ(color, 0xFFFFFFu);
+    // Late bound, Color typed OLE_COLOR: a script host's number goes in and comes out.
+    EXPECT_EQ(activex::testing::putProperty(malvo.get(), DISPID_BACKCOLOR,
+                                            activex::Variant::fromInt(0x123456)),
+              S_OK);
+    activex::Variant lateColor;
+    EXPECT_EQ(activex::testing::getProperty(malvo.get(), DISPID_BACKCOLOR, lateColor), S_OK);
+    EXPECT_EQ(activex::variantToUtf8(*lateColor.get()), std::to_string(0x123456));
 }
 
 // Without the caller-ID component registered the adapter cannot be created, and

@@ -47,6 +47,13 @@ TEST_F(Norvellix1CHost, CreatedByProgIdOneSinkHearsThePairingAndTheCall) {
     OLE_COLOR color = 0;
     EXPECT_EQ(component->get_Color(&color), S_OK);
     EXPECT_EQ(color, 0x00FF00u);
+    // Late bound, Color typed OLE_COLOR: a script host's number goes in and comes out.
+    EXPECT_EQ(activex::testing::putProperty(component.get(), DISPID_BACKCOLOR,
+                                            activex::Variant::fromInt(0x123456)),
+              S_OK);
+    activex::Variant lateColor;
+    EXPECT_EQ(activex::testing::getProperty(component.get(), DISPID_BACKCOLOR, lateColor), S_OK);
+    EXPECT_EQ(activex::variantToUtf8(*lateColor.get()), std::to_string(0x123456));
 
     // No method starts it: pairing begins with the host's message loop.
     const auto heard = [&](DISPID id) {

@@ -4,6 +4,7 @@
 #include "activex/tests/registration_support.h"
 
 #include <gtest/gtest.h>
+#include <olectl.h>
 
 namespace {
 
@@ -41,6 +42,19 @@ TEST(Norvellix1CLibrary, Regsvr32WritesEveryKeyAndRemovesThemAll) {
             {L"Interface\\{5A9D2E63-7F41-4B85-A2C6-9E1B4D7F3A08}", L"",
              L"INorvellix_ComponentEvents"},
         });
+}
+
+// A design host's property browser offers a colour picker for an OLE_COLOR property:
+// the standard alias, known by its GUID, standing for an unsigned 32-bit value.
+TEST(Norvellix1CLibrary, ColorIsTypedOleColor) {
+    for (INVOKEKIND kind : {INVOKE_PROPERTYGET, INVOKE_PROPERTYPUT}) {
+        const auto type = activex::testing::propertyType(ocxPath(), IID_INorvellix_Component,
+                                                         DISPID_BACKCOLOR, kind);
+        EXPECT_EQ(type.vt, VT_USERDEFINED) << "invoke kind " << kind;
+        EXPECT_EQ(activex::wideToUtf8(type.name), "OLE_COLOR") << "invoke kind " << kind;
+        EXPECT_EQ(type.guid, GUID_COLOR) << "invoke kind " << kind;
+        EXPECT_EQ(type.aliasOf, VT_UI4) << "invoke kind " << kind;
+    }
 }
 
 } // namespace
