@@ -5,6 +5,8 @@
 #include "activex/variant.h"
 
 #include <cstring>
+#include <utility>
+#include <windowsx.h>
 
 namespace activex {
 namespace {
@@ -32,6 +34,18 @@ constexpr DWORD kStateTag = 0x53584e41; // "ANXS"
 constexpr DWORD kStateVersion = 1;
 
 } // namespace
+
+// The dispids every active form's event interface gives the form events.
+enum class ControlBase::FormEvent : DISPID {
+    Activate = 201,
+    Click = 202,
+    Create = 203,
+    DblClick = 204,
+    Destroy = 205,
+    Deactivate = 206,
+    KeyPress = 207,
+    Paint = 208,
+};
 
 LONG twipsToHimetric(LONG twips) noexcept {
     return MulDiv(twips, kHimetricPerInch, kTwipsPerInch);
@@ -133,7 +147,21 @@ void ControlBase::paintFace(HDC dc, const RECT& bounds) {
     FillRect(dc, &bounds, GetSysColorBrush(COLOR_WINDOW));
 }
 
+void ControlBase::raiseFormEvent(FormEvent event) {
+    if (!raisesFormEvents())
+        return;
+    EventArgs none;
+    fire(static_cast<DISPID>(event), none);
+}
+
+void ControlBase::keyPressed(wchar_t key) {
+    MessageWindow::handleMessage(WM_CHAR, key, 0);
+}
+
 LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    // A host's handler may release the control or deactivate it: the control stays
+    // alive to the end of the message, and its window is looked at again after.
+    ComPtr<IUnknown> keep(identity());
     switch (msg) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -142,13 +170,56 @@ LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         GetClientRect(hwnd(), &client);
         paintFace(dc, client);
         EndPaint(hwnd(), &ps);
+        raiseFormEvent(FormEvent::Paint);
         return 0;
     }
     case WM_ERASEBKGND:
         return 1; // the face is painted whole in WM_PAINT
-    default:
-        return MessageWindow::handleMessage(msg, wp, lp);
+    case WM_LBUTTONDOWN:
+        // A click activates the form at run time, as a form in a window is
+        // activated, and gives it the keyboard.
+        if (userMode_ && inPlaceActive_ && !uiActive_)
+            activateInPlace(nullptr, nullptr, nullptr, true);
+        if (hwnd() && GetFocus() != hwnd())
+            SetFocus(hwnd());
+        if (hwnd())
+            SetCapture(hwnd());
+        clicked_ = true;
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        // The second press of a double click is the double click only.
+        clicked_ = false;
+        if (hwnd())
+            SetCapture(hwnd());
+        raiseFormEvent(FormEvent::DblClick);
+        return 0;
+    case WM_LBUTTONUP: {
+        if (GetCapture() == hwnd())
+            ReleaseCapture();
+        RECT client{};
+        GetClientRect(hwnd(), &client);
+        const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (std::exchange(clicked_, false) && PtInRect(&client, at))
+            raiseFormEvent(FormEvent::Click);
+        return 0;
     }
+    case WM_CHAR: {
+        if (!raisesFormEvents())
+            break;
+        // Key goes out as the character's code; what the host leaves there is the
+        // character the form goes on with, 0 swallows it.
+        short key = static_cast<short>(wp);
+        EventArgs args;
+        args.addShortRef(key);
+        fire(static_cast<DISPID>(FormEvent::KeyPress), args);
+        if (key != 0 && hwnd())
+            keyPressed(static_cast<wchar_t>(key));
+        return 0;
+    }
+    default:
+        break;
+    }
+    return MessageWindow::handleMessage(msg, wp, lp);
 }
 
 // --- IOleObject ---
@@ -238,6 +309,11 @@ HRESULT ControlBase::activateInPlace(IOleClientSite* activeSite, HWND, LPCRECT p
         updateVisibility();
         if (!EqualRect(&kept, &pos))
             ips->OnPosRectChange(&kept);
+        // The form exists from here: its window is its form. A handler that
+        // deactivates it again ends the activation.
+        raiseFormEvent(FormEvent::Create);
+        if (!inPlaceActive_)
+            return S_OK;
     }
     // A control that asks not to be UI-activated stays in-place active only.
     if (uiActivate && !uiActive_ && !(cls_.miscStatus & OLEMISC_NOUIACTIVATE)) {
@@ -248,8 +324,11 @@ HRESULT ControlBase::activateInPlace(IOleClientSite* activeSite, HWND, LPCRECT p
         if (uiWindow_)
             uiWindow_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
         SetFocus(hwnd());
+        raiseFormEvent(FormEvent::Activate);
+        if (!inPlaceActive_)
+            return S_OK;
     }
-    if (!(userMode_ && (cls_.miscStatus & OLEMISC_INVISIBLEATRUNTIME)))
+    if (site_ && !(userMode_ && (cls_.miscStatus & OLEMISC_INVISIBLEATRUNTIME)))
         site_->ShowObject();
     return S_OK;
 }
@@ -385,6 +464,7 @@ HRESULT ControlBase::InPlaceDeactivate() {
     ComPtr<IUnknown> keep(identity());
     UIDeactivate();
     inPlaceActive_ = false;
+    raiseFormEvent(FormEvent::Destroy); // the form goes with its window
     destroy();
     ComPtr<IOleInPlaceSite> ips = std::move(inPlaceSite_);
     frame_.reset();
@@ -404,6 +484,7 @@ HRESULT ControlBase::UIDeactivate() {
         frame_->SetActiveObject(nullptr, nullptr);
     if (inPlaceSite_)
         inPlaceSite_->OnUIDeactivate(FALSE);
+    raiseFormEvent(FormEvent::Deactivate);
     return S_OK;
 }
 

@@ -147,6 +147,12 @@ protected:
     virtual SIZEL constrainExtent(SIZEL wanted) { return wanted; }
     // Draws the control's face.
     virtual void paintFace(HDC dc, const RECT& bounds);
+    // An active form raises the form events (OnActivate to OnPaint, dispids 201 to
+    // 208 of its event interface) from its window and its activation.
+    virtual bool raisesFormEvents() const noexcept { return false; }
+    // The character the form goes on with after its host's OnKeyPress (not called
+    // when the host swallowed it with 0): the window's default handling here.
+    virtual void keyPressed(wchar_t key);
 
     // Answers QueryInterface for the interfaces of this class.
     HRESULT queryControlInterface(REFIID riid, void** ppv) noexcept;
@@ -157,7 +163,10 @@ protected:
     void fire(DISPID id, EventArgs& args);
 
 private:
+    enum class FormEvent : DISPID;
+
     LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void raiseFormEvent(FormEvent event);
     HRESULT activateInPlace(IOleClientSite* activeSite, HWND parent, LPCRECT posRect,
                             bool uiActivate);
     void readAmbients();
@@ -183,6 +192,7 @@ private:
     bool userMode_ = true;
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
+    bool clicked_ = false; // the left button went down in the form
     int freezeCount_ = 0;
 };
 

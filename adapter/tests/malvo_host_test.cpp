@@ -3,6 +3,7 @@
 // NORVELLIX_SIMULATOR names, Start called or not.
 #include "Brevantel.h"
 #include "activex/tests/com_test_support.h"
+#include "activex/tests/form_host.h"
 #include "hidcontroller/windows/window_ui_thread.h"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,13 @@ TEST_F(MalvoHost, RefusedWhenTheComponentIsNotRegistered) {
     }
     EXPECT_EQ(reregister(), S_OK);
     FreeLibrary(component);
+}
+
+// Sited in a host's window, Malvo's own form raises its events to the one sink.
+TEST_F(MalvoHost, SitedItsFormRaisesTheFormEvents) {
+    activex::testing::FormHost form(CLSID_Malvo);
+    EXPECT_EQ(activex::testing::formSession(form), activex::testing::kFormSessionEvents);
+    EXPECT_EQ(form.keys, std::vector<short>{'a'});
 }
 
 } // namespace

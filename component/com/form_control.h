@@ -224,6 +224,8 @@ public:
 
 protected:
     const FormSettings& form() const noexcept { return form_; }
+    // Every active form raises the form events, OnActivate to OnPaint.
+    bool raisesFormEvents() const noexcept override { return true; }
 
     // Redraws the form after a change of its look or its enabled state.
     void showForm() noexcept {

@@ -3,6 +3,7 @@
 // NORVELLIX_SIMULATOR names.
 #include "Norvellix1C.h"
 #include "activex/tests/com_test_support.h"
+#include "activex/tests/form_host.h"
 #include "hidcontroller/windows/window_ui_thread.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,13 @@ TEST_F(Norvellix1CHost, CreatedByProgIdOneSinkHearsThePairingAndTheCall) {
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     cp.reset();
     component.reset();
+}
+
+// Sited in a host's window, the component's form raises its events to the one sink.
+TEST_F(Norvellix1CHost, SitedItsFormRaisesTheFormEvents) {
+    activex::testing::FormHost form(CLSID_Norvellix_Component);
+    EXPECT_EQ(activex::testing::formSession(form), activex::testing::kFormSessionEvents);
+    EXPECT_EQ(form.keys, std::vector<short>{'a'});
 }
 
 } // namespace
