@@ -24,15 +24,6 @@ SIZE screenPixelsPerInch() noexcept {
     return ppi;
 }
 
-// The persisted state of a control: a tag, a version and the extent.
-struct PersistedState {
-    DWORD tag;
-    DWORD version;
-    LONG cx, cy;
-};
-constexpr DWORD kStateTag = 0x53584e41; // "ANXS"
-constexpr DWORD kStateVersion = 1;
-
 } // namespace
 
 // The dispids every active form's event interface gives the form events.
@@ -175,6 +166,12 @@ LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_ERASEBKGND:
         return 1; // the face is painted whole in WM_PAINT
+    case WM_PRINTCLIENT: {
+        RECT client;
+        GetClientRect(hwnd(), &client);
+        paintFace(reinterpret_cast<HDC>(wp), client);
+        return 0;
+    }
     case WM_LBUTTONDOWN:
         // A click activates the form at run time, as a form in a window is
         // activated, and gives it the keyboard.
@@ -245,7 +242,7 @@ HRESULT ControlBase::SetHostNames(LPCOLESTR, LPCOLESTR) {
 HRESULT ControlBase::Close(DWORD saveOption) {
     ComPtr<IUnknown> keep(identity());
     InPlaceDeactivate();
-    if (site_ && dirty_ &&
+    if (site_ && isDirty() &&
         (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE))
         site_->SaveObject();
     if (oleAdvise_)
@@ -305,6 +302,8 @@ HRESULT ControlBase::activateInPlace(IOleClientSite* activeSite, HWND, LPCRECT p
             pos = *posRect;
         const RECT kept = keptRect(pos);
         create(parent, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, kept);
+        if (const std::wstring text = windowText(); !text.empty())
+            SetWindowTextW(hwnd(), text.c_str());
         inPlaceActive_ = true;
         updateVisibility();
         if (!EqualRect(&kept, &pos))
@@ -616,55 +615,61 @@ HRESULT ControlBase::GetClassID(CLSID* clsid) {
 }
 
 HRESULT ControlBase::IsDirty() {
-    return dirty_ ? S_OK : S_FALSE;
+    return comGuard([&] { return isDirty() ? S_OK : S_FALSE; });
+}
+
+PersistedState ControlBase::currentState() const {
+    return {extent_, persistedProperties()};
+}
+
+bool ControlBase::isDirty() const noexcept {
+    // Once initialised or loaded, the control is dirty when its state differs from
+    // the one it was clean with; before, when its extent changed.
+    try {
+        return cleanState_ ? encodeState(currentState()) != *cleanState_ : dirty_;
+    } catch (...) {
+        return true; // a state that cannot be told apart is worth saving
+    }
+}
+
+void ControlBase::markClean() {
+    dirty_ = false;
+    cleanState_ = encodeState(currentState());
+}
+
+void ControlBase::takeState(const PersistedState& state) {
+    // The properties first: a control that refuses one keeps its extent too.
+    check(loadProperties(state.properties), "loading a control's properties");
+    setExtent(state.extent);
+    markClean();
 }
 
 HRESULT ControlBase::Load(LPSTREAM stream) {
     if (!stream)
         return E_POINTER;
-    return comGuard([&]() -> HRESULT {
-        PersistedState state{};
-        ULONG read = 0;
-        const HRESULT hr = stream->Read(&state, sizeof(state), &read);
-        if (FAILED(hr))
-            return hr;
-        if (read != sizeof(state))
-            return STG_E_READFAULT;
-        if (state.tag != kStateTag || state.version != kStateVersion || state.cx <= 0 ||
-            state.cy <= 0)
-            return E_INVALIDARG; // not a state this framework wrote
-        setExtent({state.cx, state.cy});
-        dirty_ = false;
-        return S_OK;
-    });
+    return comGuard([&] { takeState(readState(*stream)); });
 }
 
 HRESULT ControlBase::Save(LPSTREAM stream, BOOL clearDirty) {
     if (!stream)
         return E_POINTER;
-    const PersistedState state{kStateTag, kStateVersion, extent_.cx, extent_.cy};
-    ULONG written = 0;
-    const HRESULT hr = stream->Write(&state, sizeof(state), &written);
-    if (FAILED(hr))
-        return hr;
-    if (written != sizeof(state))
-        return STG_E_WRITEFAULT;
-    if (clearDirty)
-        dirty_ = false;
-    return S_OK;
+    return comGuard([&] {
+        writeState(*stream, currentState());
+        if (clearDirty)
+            markClean();
+    });
 }
 
 HRESULT ControlBase::GetSizeMax(ULARGE_INTEGER* size) {
     if (!size)
         return E_POINTER;
-    size->QuadPart = sizeof(PersistedState);
-    return S_OK;
+    return comGuard([&] { size->QuadPart = encodeState(currentState()).size(); });
 }
 
 HRESULT ControlBase::InitNew() {
     return comGuard([&] {
         setExtent(cls_.initialExtent);
-        dirty_ = false;
+        markClean();
     });
 }
 
@@ -672,9 +677,10 @@ HRESULT ControlBase::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag)
         return E_POINTER;
     return comGuard([&] {
-        SIZEL wanted = extent_;
+        PersistedState state{extent_, {}};
         // The extent under the names form hosts use; a missing one keeps its value.
-        for (auto [name, field] : {std::pair{L"_ExtentX", &wanted.cx}, {L"_ExtentY", &wanted.cy}}) {
+        for (auto [name, field] :
+             {std::pair{L"_ExtentX", &state.extent.cx}, {L"_ExtentY", &state.extent.cy}}) {
             Variant value;
             V_VT(value.get()) = VT_I4;
             if (SUCCEEDED(bag->Read(name, value.get(), log)) &&
@@ -682,25 +688,33 @@ HRESULT ControlBase::Load(IPropertyBag* bag, IErrorLog* log) {
                 V_I4(value.get()) > 0)
                 *field = V_I4(value.get());
         }
-        setExtent(wanted);
-        dirty_ = false;
+        // The properties by their names, asked for as the type they have now; a
+        // missing one keeps its value.
+        for (PersistedProperty& p : persistedProperties()) {
+            const VARTYPE type = p.value.type();
+            VARIANT* asked = p.value.put();
+            VariantInit(asked); // no value left for the bag to free
+            V_VT(asked) = type;
+            if (SUCCEEDED(bag->Read(p.name.c_str(), p.value.get(), log)))
+                state.properties.push_back(std::move(p));
+        }
+        takeState(state);
     });
 }
 
 HRESULT ControlBase::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
     if (!bag)
         return E_POINTER;
-    return comGuard([&]() -> HRESULT {
+    return comGuard([&] {
         for (auto [name, value] :
              {std::pair{L"_ExtentX", extent_.cx}, std::pair{L"_ExtentY", extent_.cy}}) {
             Variant v = Variant::fromInt(value);
-            const HRESULT hr = bag->Write(name, v.get());
-            if (FAILED(hr))
-                return hr;
+            check(bag->Write(name, v.get()), "IPropertyBag::Write");
         }
+        for (PersistedProperty& p : persistedProperties())
+            check(bag->Write(p.name.c_str(), p.value.get()), "IPropertyBag::Write");
         if (clearDirty)
-            dirty_ = false;
-        return S_OK;
+            markClean();
     });
 }
 

@@ -9,12 +9,15 @@
 #include "activex/dispatch.h"
 #include "activex/hresult.h"
 #include "activex/module.h"
+#include "activex/persisted_state.h"
 #include "activex/win.h"
 #include "activex/window.h"
 
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace activex {
 
@@ -153,6 +156,14 @@ protected:
     // The character the form goes on with after its host's OnKeyPress (not called
     // when the host swallowed it with 0): the window's default handling here.
     virtual void keyPressed(wchar_t key);
+    // The text of the control's window (a form's caption).
+    virtual std::wstring windowText() const { return {}; }
+    // The control's persisted properties besides its extent, by name, as they are
+    // now; and the taking of properties read back (names it does not know are
+    // left alone). A control that refuses a value returns the failure and keeps
+    // every property as it was.
+    virtual PersistedProperties persistedProperties() const { return {}; }
+    virtual HRESULT loadProperties(const PersistedProperties&) { return S_OK; }
 
     // Answers QueryInterface for the interfaces of this class.
     HRESULT queryControlInterface(REFIID riid, void** ppv) noexcept;
@@ -167,6 +178,11 @@ private:
 
     LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void raiseFormEvent(FormEvent event);
+    PersistedState currentState() const;
+    bool isDirty() const noexcept;
+    // The state now is the clean one (initialised, loaded or saved).
+    void markClean();
+    void takeState(const PersistedState& state);
     HRESULT activateInPlace(IOleClientSite* activeSite, HWND parent, LPCRECT posRect,
                             bool uiActivate);
     void readAmbients();
@@ -188,7 +204,8 @@ private:
     DWORD viewAspects_ = 0;
     DWORD viewFlags_ = 0;
     SIZEL extent_;
-    bool dirty_ = false;
+    bool dirty_ = false; // before the control is initialised or loaded
+    std::optional<std::vector<BYTE>> cleanState_;
     bool userMode_ = true;
     bool inPlaceActive_ = false;
     bool uiActive_ = false;

@@ -66,7 +66,7 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
         const bool siteFirst = (miscStatus_ & OLEMISC_SETCLIENTSITEFIRST) != 0;
         if (siteFirst)
             check(object_->SetClientSite(site_.get()), "IOleObject::SetClientSite");
-        initialisePersistence();
+        initialisePersistence(options.persistedState);
         if (!siteFirst)
             check(object_->SetClientSite(site_.get()), "IOleObject::SetClientSite");
         if (!options.containerName.empty())
@@ -94,7 +94,18 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
     }
 }
 
-void HostedControl::initialisePersistence() {
+void HostedControl::initialisePersistence(const std::vector<BYTE>& state) {
+    if (!state.empty()) {
+        ComPtr<IPersistStreamInit> persist;
+        check(object_.as(persist), "QueryInterface(IPersistStreamInit)");
+        ComPtr<IStream> stream;
+        check(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), "CreateStreamOnHGlobal");
+        check(stream->Write(state.data(), static_cast<ULONG>(state.size()), nullptr),
+              "IStream::Write");
+        check(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr), "IStream::Seek");
+        check(persist->Load(stream.get()), "IPersistStreamInit::Load");
+        return;
+    }
     if (auto stream = object_.as<IPersistStreamInit>()) {
         check(stream->InitNew(), "IPersistStreamInit::InitNew");
         return;

@@ -2,6 +2,7 @@
 // IMalvoEvents, hearing the embedded component's call of the scenario
 // NORVELLIX_SIMULATOR names, Start called or not.
 #include "Brevantel.h"
+#include "activex/handles.h"
 #include "activex/tests/com_test_support.h"
 #include "activex/tests/form_host.h"
 #include "hidcontroller/windows/window_ui_thread.h"
@@ -115,6 +116,60 @@ TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
     activex::Variant lateColor;
     EXPECT_EQ(activex::testing::getProperty(malvo.get(), DISPID_BACKCOLOR, lateColor), S_OK);
     EXPECT_EQ(activex::variantToUtf8(*lateColor.get()), std::to_string(0x123456));
+}
+
+BOOL CALLBACK findMalvoForm(HWND window, LPARAM out) {
+    wchar_t text[16]{};
+    GetWindowTextW(window, text, 16);
+    if (std::wstring(text) != L"Malvo")
+        return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
+}
+
+// The embedded component's window: the one child of Malvo's hidden form window.
+HWND embeddedComponentWindow() {
+    HWND form = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findMalvoForm, reinterpret_cast<LPARAM>(&form));
+    return form ? GetWindow(form, GW_CHILD) : nullptr;
+}
+
+struct MemoryDcTraits {
+    using handle_type = HDC;
+    static HDC invalid() noexcept { return nullptr; }
+    static void close(HDC dc) noexcept { DeleteDC(dc); }
+};
+
+// The colour the window paints at (x, y), drawn into a bitmap of ours: the form
+// window is never shown.
+COLORREF paintedColour(HWND window, int x, int y) {
+    HDC screen = GetDC(nullptr);
+    activex::UniqueHandle<MemoryDcTraits> dc(CreateCompatibleDC(screen));
+    activex::UniqueGdiObject bitmap(CreateCompatibleBitmap(screen, 64, 64));
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+    const COLORREF colour = GetPixel(dc.get(), x, y);
+    SelectObject(dc.get(), old);
+    return colour;
+}
+
+// The component is created with the state the form keeps for it, not its defaults:
+// 29 x 32 pixels, caption "Norvellix", white (it paints itself red by default).
+TEST_F(MalvoHost, EmbeddedComponentReadsThePersistedState) {
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    const HWND component = embeddedComponentWindow();
+    ASSERT_NE(component, nullptr);
+    RECT client{};
+    GetClientRect(component, &client);
+    EXPECT_EQ(client.right, 29);
+    EXPECT_EQ(client.bottom, 32);
+    wchar_t caption[32]{};
+    GetWindowTextW(component, caption, 32);
+    EXPECT_EQ(narrow(caption), "Norvellix");
+    // Beside the red "N" label (27 x 30 at the corner) the form's own colour shows.
+    EXPECT_EQ(paintedColour(component, 28, 31), RGB(255, 255, 255));
 }
 
 // Without the caller-ID component registered the adapter cannot be created, and
