@@ -14,6 +14,7 @@
 #include "activex/window.h"
 
 #include <atomic>
+#include <climits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -241,8 +242,13 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG n = --refs_;
-        if (n == 0)
+        if (n == 0) {
+            // An event that reached the control on another thread as its last
+            // reference went may still AddRef and Release it while the destructor
+            // waits for that event: the count must not come to zero twice.
+            refs_ = kDestroying;
             delete this; // COM's last Release; the destructor is virtual
+        }
         return n;
     }
 
@@ -267,6 +273,8 @@ protected:
     IUnknown* identity() noexcept override { return static_cast<Interface*>(this); }
 
 private:
+    static constexpr ULONG kDestroying = ULONG_MAX / 2;
+
     TypeInfoDispatch dispatch_;
     std::atomic<ULONG> refs_{1};
 };

@@ -41,6 +41,18 @@ std::optional<IID> sourceFromTypeInfo(IUnknown* control) {
     return std::nullopt;
 }
 
+// A host thread outside a single-threaded apartment serves no messages of its
+// windows while it waits on a call into another apartment: a control created in
+// one (an apartment-threaded control made from a free-threaded host) would block
+// on its first message to the host's window. Such a host keeps the control
+// loaded, initialised and connected, but not activated in place.
+bool inSingleThreadedApartment() noexcept {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+           (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
 } // namespace
 
 std::optional<IID> defaultSourceInterface(IUnknown* control) {
@@ -83,8 +95,9 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
             connectEvents(options, *events);
 
         RECT rect = options.rect;
-        check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, host, &rect),
-              "IOleObject::DoVerb(OLEIVERB_INPLACEACTIVATE)");
+        if (inSingleThreadedApartment())
+            check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, host, &rect),
+                  "IOleObject::DoVerb(OLEIVERB_INPLACEACTIVATE)");
         object_.as(inPlace_);
         site_->attach(inPlace_.get());
         object_.as(dispatch_);

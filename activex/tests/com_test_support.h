@@ -1,5 +1,7 @@
-// Helpers of the framework's COM tests: an apartment per test and an event
-// sink that records the calls it receives and may write back into them.
+// Helpers of the framework's COM tests: an apartment per test, event sinks that
+// record the calls they receive (and may write back into them, or hold one), a
+// host thread in the multithreaded apartment under a watchdog, and late-bound
+// property access.
 #pragma once
 
 #include "activex/bstr.h"
@@ -8,9 +10,16 @@
 #include "activex/variant.h"
 #include "activex/win.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace activex::testing {
@@ -72,6 +81,116 @@ private:
     IID events_;
     Handler onCall_;
 };
+
+// An event sink of a host in the multithreaded apartment: events arrive on any
+// thread. It records them under a lock, lets the host wait for one, and can hold
+// the handler of one event until the host lets it go.
+class ThreadSafeSink final : public SelfOwned<ThreadSafeSink, IDispatch> {
+public:
+    static ComPtr<ThreadSafeSink> make(REFIID events) {
+        return ComPtr<ThreadSafeSink>::adopt(new ThreadSafeSink(events));
+    }
+
+    // Every event call seen so far.
+    std::vector<RecordedCall> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    // Waits until an event of id arrived; false after limit.
+    bool waitFor(DISPID id, std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return seen(id); });
+    }
+    // The next event of id stays in its handler until release(); waitHeld() waits
+    // until it is there.
+    void holdNext(DISPID id) {
+        std::lock_guard lock(mutex_);
+        hold_ = id;
+    }
+    bool waitHeld(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [&] { return holding_; });
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        hold_.reset();
+        changed_.notify_all();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        return answerQuery(static_cast<IDispatch*>(this),
+                           riid == IID_IUnknown || riid == IID_IDispatch || riid == events_, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
+        *n = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
+        return E_NOTIMPL; // a recording sink has no type information
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL; // events arrive by dispatch id only
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                     EXCEPINFO*, UINT*) override {
+        RecordedCall call{id, {}};
+        for (UINT i = params->cArgs; i-- > 0;)
+            call.args.push_back(variantToUtf8(params->rgvarg[i]));
+        std::unique_lock lock(mutex_);
+        calls_.push_back(std::move(call));
+        if (hold_ == id) {
+            holding_ = true;
+            changed_.notify_all();
+            changed_.wait(lock, [&] { return !hold_; });
+        }
+        changed_.notify_all();
+        return S_OK;
+    }
+
+private:
+    explicit ThreadSafeSink(REFIID events) : events_(events) {}
+    bool seen(DISPID id) const {
+        for (const RecordedCall& c : calls_)
+            if (c.id == id)
+                return true;
+        return false;
+    }
+
+    IID events_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<RecordedCall> calls_;
+    std::optional<DISPID> hold_;
+    bool holding_ = false;
+};
+
+// Runs body on a thread of its own in the multithreaded apartment, as a free-
+// threaded host would, and returns when it is done. A body that hangs past limit
+// ends the test program: a deadlock must fail, not stall the run.
+inline void inMultithreadedApartment(const std::function<void()>& body,
+                                     std::chrono::seconds limit) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread host([&] {
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        body();
+        CoUninitialize();
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    std::unique_lock lock(mutex);
+    if (!finished.wait_for(lock, limit, [&] { return done; })) {
+        std::fprintf(stderr,
+                     "watchdog: the host in the multithreaded apartment blocked for "
+                     "more than %d s\n",
+                     static_cast<int>(limit.count()));
+        std::abort();
+    }
+    lock.unlock();
+    host.join();
+}
 
 // Replaces the text of a by-reference BSTR argument, as a host's handler does.
 inline void assignBstrRef(VARIANTARG& arg, const char* utf8) {

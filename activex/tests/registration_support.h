@@ -120,6 +120,7 @@ struct ExpectedKey {
 // HKEY_CLASSES_ROOT as it was; unregistering again is no failure.
 inline void checkSelfRegistration(const std::wstring& library,
                                   const std::vector<ExpectedKey>& keys) {
+    regsvr32(L"/u /s", library); // what an interrupted run may have left
     const RegistrySnapshot before = classesSnapshot();
     ASSERT_EQ(regsvr32(L"/s", library), 0u);
     const RegistrySnapshot registered = classesSnapshot();

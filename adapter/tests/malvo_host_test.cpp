@@ -118,6 +118,98 @@ TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
     EXPECT_EQ(activex::variantToUtf8(*lateColor.get()), std::to_string(0x123456));
 }
 
+// True once the library holds no object any more (within limit).
+bool unloadsWithin(const wchar_t* path, std::chrono::seconds limit) {
+    activex::UniqueHmodule library(LoadLibraryW(path));
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    auto canUnload = reinterpret_cast<CanUnload>(
+        reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (canUnload && canUnload() != S_OK) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        Sleep(20);
+    }
+    return canUnload != nullptr;
+}
+
+// A free-threaded host: Malvo (threading model Both) lives in the host's apartment,
+// its embedded component in one COM makes for it; the host hears the call.
+TEST(MalvoFreeThreadedHost, CreatesMalvoAndHearsTheCall) {
+    HRESULT created = E_FAIL, advised = E_FAIL;
+    bool heard = false, gone = false;
+    std::vector<activex::testing::RecordedCall> calls;
+    activex::testing::inMultithreadedApartment(
+        [&] {
+            ComPtr<IMalvo> malvo;
+            created = CoCreateInstance(CLSID_Malvo, nullptr, CLSCTX_INPROC_SERVER, IID_IMalvo,
+                                       malvo.putVoid());
+            if (FAILED(created))
+                return;
+            ComPtr<IConnectionPoint> cp;
+            malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put());
+            auto sink = activex::testing::ThreadSafeSink::make(DIID_IMalvoEvents);
+            DWORD cookie = 0;
+            advised = cp->Advise(sink.get(), &cookie);
+            if (FAILED(advised))
+                return;
+            malvo->Start();
+            heard = sink->waitFor(kOnCallerID, 60s);
+            cp->Unadvise(cookie);
+            calls = sink->calls();
+            cp.reset();
+            malvo.reset();
+            gone = unloadsWithin(L"" BREVANTEL_OCX, 30s);
+        },
+        180s);
+    EXPECT_EQ(created, S_OK);
+    EXPECT_EQ(advised, S_OK);
+    EXPECT_TRUE(heard) << calls.size() << " events";
+    EXPECT_TRUE(gone) << "Malvo is released";
+    for (const auto& c : calls)
+        if (c.id == kOnCallerID) {
+            ASSERT_EQ(c.args.size(), 5u);
+            EXPECT_EQ(c.args[0], "AB12CD34");
+            EXPECT_EQ(c.args[2], "05321234567");
+        }
+}
+
+// A free-threaded host lets Malvo go while Malvo's OnCallerID is still in the host's
+// handler (on another thread), without or with unadvising first: the handler ends,
+// then Malvo goes, and nothing of it is left.
+class MalvoReleasedInAnEvent : public ::testing::TestWithParam<bool> {};
+
+TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
+    const bool unadviseFirst = GetParam();
+    bool held = false, gone = false;
+    activex::testing::inMultithreadedApartment(
+        [&] {
+            ComPtr<IMalvo> malvo;
+            if (FAILED(CoCreateInstance(CLSID_Malvo, nullptr, CLSCTX_INPROC_SERVER, IID_IMalvo,
+                                        malvo.putVoid())))
+                return;
+            ComPtr<IConnectionPoint> cp;
+            malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put());
+            auto sink = activex::testing::ThreadSafeSink::make(DIID_IMalvoEvents);
+            sink->holdNext(kOnCallerID);
+            DWORD cookie = 0;
+            if (FAILED(cp->Advise(sink.get(), &cookie)))
+                return;
+            held = sink->waitHeld(60s);
+            if (unadviseFirst)
+                cp->Unadvise(cookie);
+            cp.reset();
+            malvo.reset();
+            sink->release();
+            gone = unloadsWithin(L"" BREVANTEL_OCX, 30s);
+        },
+        180s);
+    EXPECT_TRUE(held) << "the call reached the host";
+    EXPECT_TRUE(gone) << "Malvo is released";
+}
+
+INSTANTIATE_TEST_SUITE_P(UnadviseFirstOrNot, MalvoReleasedInAnEvent, ::testing::Bool());
+
 BOOL CALLBACK findMalvoForm(HWND window, LPARAM out) {
     wchar_t text[16]{};
     GetWindowTextW(window, text, 16);

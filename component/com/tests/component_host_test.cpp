@@ -96,6 +96,51 @@ TEST_F(Norvellix1CHost, SitedItsFormRaisesTheFormEvents) {
     EXPECT_EQ(form.keys, std::vector<short>{'a'});
 }
 
+// A free-threaded host: the component, apartment-threaded, lives in an apartment
+// COM makes for it, and the host's sink is reached through a proxy. The host calls
+// it late-bound: under Wine the dual interface does not cross apartments (Wine's
+// type-library marshaler finds only type libraries registered for locale 0).
+TEST(Norvellix1CFreeThreadedHost, CreatesTheComponentAndHearsTheCall) {
+    HRESULT created = E_FAIL, advised = E_FAIL, unadvised = E_FAIL;
+    bool heard = false;
+    std::string caption;
+    std::vector<activex::testing::RecordedCall> calls;
+    activex::testing::inMultithreadedApartment(
+        [&] {
+            ComPtr<IDispatch> component;
+            created = CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IDispatch, component.putVoid());
+            if (FAILED(created))
+                return;
+            activex::Variant value;
+            if (SUCCEEDED(activex::testing::getProperty(component.get(), DISPID_CAPTION, value)))
+                caption = activex::variantToUtf8(*value.get());
+            ComPtr<IConnectionPoint> cp;
+            component.as<IConnectionPointContainer>()->FindConnectionPoint(
+                DIID_INorvellix_ComponentEvents, cp.put());
+            auto sink = activex::testing::ThreadSafeSink::make(DIID_INorvellix_ComponentEvents);
+            DWORD cookie = 0;
+            advised = cp->Advise(sink.get(), &cookie);
+            if (FAILED(advised))
+                return;
+            heard = sink->waitFor(kOnCallerID, 60s);
+            unadvised = cp->Unadvise(cookie);
+            calls = sink->calls();
+        },
+        120s);
+    EXPECT_EQ(created, S_OK);
+    EXPECT_EQ(caption, "Norvellix");
+    EXPECT_EQ(advised, S_OK) << "the sink through its proxy";
+    EXPECT_TRUE(heard) << calls.size() << " events";
+    EXPECT_EQ(unadvised, S_OK);
+    for (const auto& c : calls)
+        if (c.id == kOnCallerID) {
+            ASSERT_EQ(c.args.size(), 6u);
+            EXPECT_EQ(c.args[2], "AB12CD34");
+            EXPECT_EQ(c.args[4], "05321234567");
+        }
+}
+
 // A design host's property bag, in memory: values by name, converted on reading to
 // the type asked for.
 class MemoryBag final : public activex::SelfOwned<MemoryBag, IPropertyBag> {
