@@ -8,6 +8,10 @@
 #include "hidcontroller/windows/window_ui_thread.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
 
 using activex::ComPtr;
 using activex::testing::RecordingSink;
@@ -90,6 +94,83 @@ TEST_P(MalvoCalls, RepublishesTheComponentsCallInItsOwnOrder) {
 }
 
 INSTANTIATE_TEST_SUITE_P(StartCalledOrNot, MalvoCalls, ::testing::Bool());
+
+// The user's international settings of the prefix, set for a test and put back as
+// they were after it (values it did not have are removed again).
+class InternationalSettings {
+public:
+    InternationalSettings() {
+        RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\International", 0, KEY_READ | KEY_WRITE,
+                      key_.put());
+        for (DWORD i = 0; key_; ++i) {
+            wchar_t name[256], data[256];
+            DWORD nameLength = 256, size = sizeof data, type = 0;
+            if (RegEnumValueW(key_.get(), i, name, &nameLength, nullptr, &type,
+                              reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+                break;
+            if (type == REG_SZ)
+                saved_[name] = std::wstring(data, size / sizeof(wchar_t)).c_str();
+        }
+    }
+    ~InternationalSettings() {
+        std::vector<std::wstring> now;
+        for (DWORD i = 0; key_; ++i) {
+            wchar_t name[256];
+            DWORD nameLength = 256;
+            if (RegEnumValueW(key_.get(), i, name, &nameLength, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
+                break;
+            now.push_back(name);
+        }
+        for (const std::wstring& name : now)
+            if (!saved_.count(name))
+                RegDeleteValueW(key_.get(), name.c_str());
+        for (const auto& [name, value] : saved_)
+            RegSetValueExW(key_.get(), name.c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(value.c_str()),
+                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    bool set(LCTYPE type, const wchar_t* format) {
+        return SetLocaleInfoW(LOCALE_USER_DEFAULT, type, format) != 0;
+    }
+
+private:
+    activex::UniqueHkey key_;
+    std::map<std::wstring, std::wstring> saved_;
+};
+
+// Under a day-month-year short date and a 24-hour time, DateTime is the time, one
+// blank and the date: "14:05:09 21.03.2024" in shape.
+TEST_F(MalvoHost, DateTimeInTheSystemsTimeAndShortDateFormats) {
+    InternationalSettings international;
+    ASSERT_TRUE(international.set(LOCALE_SSHORTDATE, L"dd.MM.yyyy"));
+    ASSERT_TRUE(international.set(LOCALE_STIMEFORMAT, L"HH:mm:ss"));
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put()),
+        S_OK);
+    auto sink = RecordingSink::make(DIID_IMalvoEvents);
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    const auto heard = [&] {
+        for (const auto& c : sink->calls)
+            if (c.id == kOnCallerID)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(hidcontroller::pumpMessagesUntil(heard, 60s)) << sink->calls.size() << " events";
+    for (const auto& c : sink->calls)
+        if (c.id == kOnCallerID) {
+            ASSERT_EQ(c.args.size(), 5u);
+            EXPECT_TRUE(
+                std::regex_match(c.args[3], std::regex(R"(\d\d:\d\d:\d\d \d\d\.\d\d\.\d{4})")))
+                << "DateTime " << c.args[3];
+            EXPECT_EQ(c.args[3].substr(9), todayText()) << "the date of the call, today";
+        }
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+}
 
 TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
     ComPtr<IMalvo> malvo = create();
