@@ -36,20 +36,17 @@ protected:
 struct RecordedCall {
     DISPID id;
     std::vector<std::string> args;
+
+    RecordedCall(DISPID dispid, const DISPPARAMS& params) : id(dispid) {
+        for (UINT i = params.cArgs; i-- > 0;)
+            args.push_back(variantToUtf8(params.rgvarg[i]));
+    }
 };
 
-// An IDispatch sink for one event interface. onCall may change the arguments
-// (they are by reference) before the call returns.
-class RecordingSink final : public SelfOwned<RecordingSink, IDispatch> {
+// The IDispatch of the tests' event sinks: it answers to one event interface, has
+// no type information and takes events by dispatch id only.
+template <typename Derived> class TestSink : public SelfOwned<Derived, IDispatch> {
 public:
-    using Handler = std::function<void(DISPID, DISPPARAMS&)>;
-
-    static ComPtr<RecordingSink> make(REFIID events, Handler onCall = {}) {
-        return ComPtr<RecordingSink>::adopt(new RecordingSink(events, std::move(onCall)));
-    }
-
-    std::vector<RecordedCall> calls;
-
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         return answerQuery(static_cast<IDispatch*>(this),
                            riid == IID_IUnknown || riid == IID_IDispatch || riid == events_, ppv);
@@ -64,28 +61,44 @@ public:
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
         return E_NOTIMPL; // events arrive by dispatch id only
     }
+
+protected:
+    explicit TestSink(REFIID events) : events_(events) {}
+
+private:
+    IID events_;
+};
+
+// An IDispatch sink for one event interface. onCall may change the arguments
+// (they are by reference) before the call returns.
+class RecordingSink final : public TestSink<RecordingSink> {
+public:
+    using Handler = std::function<void(DISPID, DISPPARAMS&)>;
+
+    static ComPtr<RecordingSink> make(REFIID events, Handler onCall = {}) {
+        return ComPtr<RecordingSink>::adopt(new RecordingSink(events, std::move(onCall)));
+    }
+
+    std::vector<RecordedCall> calls;
+
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
-        RecordedCall call{id, {}};
-        for (UINT i = params->cArgs; i-- > 0;)
-            call.args.push_back(variantToUtf8(params->rgvarg[i]));
-        calls.push_back(std::move(call));
+        calls.emplace_back(id, *params);
         if (onCall_)
             onCall_(id, *params);
         return S_OK;
     }
 
 private:
-    RecordingSink(REFIID events, Handler onCall) : events_(events), onCall_(std::move(onCall)) {}
+    RecordingSink(REFIID events, Handler onCall) : TestSink(events), onCall_(std::move(onCall)) {}
 
-    IID events_;
     Handler onCall_;
 };
 
 // An event sink of a host in the multithreaded apartment: events arrive on any
 // thread. It records them under a lock, lets the host wait for one, and can hold
 // the handler of one event until the host lets it go.
-class ThreadSafeSink final : public SelfOwned<ThreadSafeSink, IDispatch> {
+class ThreadSafeSink final : public TestSink<ThreadSafeSink> {
 public:
     static ComPtr<ThreadSafeSink> make(REFIID events) {
         return ComPtr<ThreadSafeSink>::adopt(new ThreadSafeSink(events));
@@ -117,25 +130,9 @@ public:
         changed_.notify_all();
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        return answerQuery(static_cast<IDispatch*>(this),
-                           riid == IID_IUnknown || riid == IID_IDispatch || riid == events_, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-        *n = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override {
-        return E_NOTIMPL; // a recording sink has no type information
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL; // events arrive by dispatch id only
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
                                      EXCEPINFO*, UINT*) override {
-        RecordedCall call{id, {}};
-        for (UINT i = params->cArgs; i-- > 0;)
-            call.args.push_back(variantToUtf8(params->rgvarg[i]));
+        RecordedCall call(id, *params);
         std::unique_lock lock(mutex_);
         calls_.push_back(std::move(call));
         if (hold_ == id) {
@@ -148,7 +145,7 @@ public:
     }
 
 private:
-    explicit ThreadSafeSink(REFIID events) : events_(events) {}
+    explicit ThreadSafeSink(REFIID events) : TestSink(events) {}
     bool seen(DISPID id) const {
         for (const RecordedCall& c : calls_)
             if (c.id == id)
@@ -156,7 +153,6 @@ private:
         return false;
     }
 
-    IID events_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<RecordedCall> calls_;

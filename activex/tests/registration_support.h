@@ -187,4 +187,50 @@ inline PropertyType propertyType(const std::wstring& library, REFIID iid, MEMBER
     return out;
 }
 
+// What names one of our active forms in the registry.
+struct ActiveFormIdentity {
+    std::wstring library; // its path
+    std::wstring clsid, name, progId, threadingModel;
+    std::wstring libid, libraryName;
+    std::wstring interfaceIid, interfaceName, eventsIid, eventsName;
+};
+
+// The keys self-registration writes for an active form (and its type library).
+inline std::vector<ExpectedKey> activeFormKeys(const ActiveFormIdentity& form) {
+    const std::wstring key = L"CLSID\\" + form.clsid;
+    const std::wstring typeLib = L"TypeLib\\" + form.libid + L"\\1.0";
+    return {
+        {key, L"", form.name},
+        {key + L"\\InprocServer32", L"", form.library},
+        {key + L"\\InprocServer32", L"ThreadingModel", form.threadingModel},
+        {key + L"\\ProgID", L"", form.progId},
+        {key + L"\\Version", L"", L"1.0"},
+        {key + L"\\TypeLib", L"", form.libid},
+        {key + L"\\MiscStatus", L"", L"0"},
+        {key + L"\\MiscStatus\\1", L"", L"205201"},
+        {key + L"\\ToolboxBitmap32", L"", form.library + L",1"},
+        {key + L"\\Control", L"", L""},
+        {key + L"\\Verb\\-7", L"", L"&Properties,0,2"},
+        {form.progId, L"", form.name},
+        {form.progId + L"\\CLSID", L"", form.clsid},
+        {typeLib, L"", form.libraryName},
+        {typeLib + L"\\409\\" + (sizeof(void*) == 8 ? L"win64" : L"win32"), L"", L""},
+        {L"Interface\\" + form.interfaceIid, L"", form.interfaceName},
+        {L"Interface\\" + form.eventsIid, L"", form.eventsName},
+    };
+}
+
+// A design host's property browser offers a colour picker for an OLE_COLOR property:
+// the interface's Color, got and put, is the standard alias, known by its GUID,
+// standing for an unsigned 32-bit value.
+inline void expectColorIsOleColor(const std::wstring& library, REFIID iface) {
+    for (INVOKEKIND kind : {INVOKE_PROPERTYGET, INVOKE_PROPERTYPUT}) {
+        const PropertyType type = propertyType(library, iface, DISPID_BACKCOLOR, kind);
+        EXPECT_EQ(type.vt, VT_USERDEFINED) << "invoke kind " << kind;
+        EXPECT_EQ(wideToUtf8(type.name), "OLE_COLOR") << "invoke kind " << kind;
+        EXPECT_EQ(type.guid, GUID_COLOR) << "invoke kind " << kind;
+        EXPECT_EQ(type.aliasOf, VT_UI4) << "invoke kind " << kind;
+    }
+}
+
 } // namespace activex::testing
