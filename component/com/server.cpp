@@ -16,6 +16,7 @@ const activex::ControlRegistration kComponentRegistration = [] {
     r.miscStatus = L"0";
     r.miscStatusContent = component::com::kActiveFormMiscStatus;
     r.toolboxBitmapId = 1;
+    r.propertiesVerb = true;
     return r;
 }();
 
