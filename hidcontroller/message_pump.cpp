@@ -91,10 +91,9 @@ int MessagePump::runPending() {
     int n = 0;
     for (; queued > 0 && dispatchOne(); --queued)
         ++n;
-    if (calls_.waitForCall(std::chrono::milliseconds(0))) {
-        calls_.serve();
+    if (calls_.waitForCall(std::chrono::milliseconds(0)))
         ++n;
-    }
+    calls_.serve(); // also passes on what a call run in a wait for a reader threw
     return n;
 }
 

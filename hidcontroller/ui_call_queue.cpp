@@ -1,5 +1,7 @@
 #include "hidcontroller/ui_thread.h"
 
+#include <utility>
+
 namespace hidcontroller {
 
 struct UiCallQueue::Pending {
@@ -52,7 +54,14 @@ bool UiCallQueue::runOne(std::unique_lock<std::mutex>& lock) {
     queue_.pop_front();
     lock.unlock();
     running_.push_back(pending.get());
-    pending->call();
+    // Settled whatever the call does: its reader would wait for ever, and what waits for
+    // its return would never run. What it threw goes on from serve.
+    try {
+        pending->call();
+    } catch (...) {
+        if (!failed_)
+            failed_ = std::current_exception();
+    }
     running_.pop_back();
     lock.lock();
     pending->done = true;
@@ -78,11 +87,15 @@ bool UiCallQueue::afterCallFrom(const void* from, std::function<void()> action) 
 }
 
 void UiCallQueue::serve() {
-    std::unique_lock lock(mutex_);
-    // Only what is queued now: a reader whose call ran queues its next one at once,
-    // and the message loop must get its turn in between.
-    for (auto n = queue_.size(); n > 0 && runOne(lock); --n) {
+    {
+        std::unique_lock lock(mutex_);
+        // Only what is queued now: a reader whose call ran queues its next one at once,
+        // and the message loop must get its turn in between.
+        for (auto n = queue_.size(); n > 0 && runOne(lock); --n) {
+        }
     }
+    if (failed_)
+        std::rethrow_exception(std::exchange(failed_, nullptr));
 }
 
 void UiCallQueue::serveUntil(const std::function<bool()>& finished) {

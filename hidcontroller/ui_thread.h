@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,7 +30,8 @@ public:
 // Calls handed to the user-interface thread. Readers block in runAndWait until the
 // user-interface thread has run their call, from its message loop (serve) or while it
 // waits for a reader to end (serveUntil). A call may run a message loop of its own, in
-// which further calls run: the calls running at one time form a stack.
+// which further calls run: the calls running at one time form a stack. A call that
+// throws is settled like any other; its exception goes on to the caller of serve.
 class UiCallQueue {
 public:
     explicit UiCallQueue(std::thread::id uiThread = std::this_thread::get_id());
@@ -47,10 +49,12 @@ public:
     // queue was closed before the call ran.
     bool runAndWait(std::function<void()> call, const void* from = nullptr);
 
-    // On the user-interface thread: runs every call queued now, in order.
+    // On the user-interface thread: runs every call queued now, in order; then rethrows
+    // the first exception of a call run since the last serve.
     void serve();
     // On the user-interface thread: runs calls as they come until `finished` holds;
-    // whoever makes it hold calls notify().
+    // whoever makes it hold calls notify(). Never throws: a stop waits here, also in
+    // destructors, so what a call threw goes on from the next serve.
     void serveUntil(const std::function<bool()>& finished);
     void notify();
 
@@ -77,6 +81,7 @@ private:
     std::deque<std::shared_ptr<Pending>> queue_;
     std::function<void()> wake_;
     std::vector<Pending*> running_; // innermost last; user-interface thread only
+    std::exception_ptr failed_;     // a call's, not passed on yet; user-interface thread only
     std::uint64_t notifications_ = 0;
     bool closed_ = false;
 };

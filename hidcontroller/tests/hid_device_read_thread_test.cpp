@@ -1,12 +1,14 @@
 // The read thread: when it runs, reports handed one at a time to the user-interface
 // thread, stopping with a read pending or a hand-over pending, a handler that swaps
 // itself, a device unplugged under a running thread, and the table of stops that
-// come from inside hand-overs, nested message loops and device changes.
+// come from inside hand-overs, nested message loops and device changes, and of
+// handlers that throw.
 #include "hidcontroller/hid_device_read_thread.h"
 #include "hidcontroller/tests/controller_fixture.h"
 
 #include <algorithm>
 #include <functional>
+#include <stdexcept>
 
 namespace hidcontroller::testing {
 namespace {
@@ -208,6 +210,10 @@ public:
     void nestedLoopInAHandOverWhileADeviceChangeRepairs();
     void stopFromOutsideWhileAWaitingReportFreesItsDevice();
     void stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne();
+    void aHandlerThatThrowsReleasesItsReader();
+    void aHandlerThatFreesItsOwnDeviceAndThrows();
+    void aNestedHandOverThrowsIntoTheHandlerBelowThatThenFreesItsDevice();
+    void stopFromOutsideWhileAWaitingReportsHandlerThrows();
 
 protected:
     // The handlers outlive every device (TearDown frees the devices first).
@@ -253,6 +259,7 @@ protected:
         B = &acquire(1);
         B->SetDataHandler(b2.handler());
     }
+    static void fail() { throw std::runtime_error("handler failed"); }
     void expectCheckedIn(int index) {
         ASSERT_LT(index, controller->deviceCount());
         EXPECT_FALSE(controller->deviceAt(index).CheckedOut()) << "device " << index;
@@ -359,6 +366,61 @@ void StopSituations::stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne
     expectCheckedIn(0);
 }
 
+// A handler that throws: its call is settled all the same (the reader reads on, what
+// waited for the call's return runs), and the exception reaches whoever runs the
+// user-interface thread's loop.
+void StopSituations::aHandlerThatThrowsReleasesItsReader() {
+    startTwo();
+    a.at = 2;
+    a.action = &fail;
+    A->SetDataHandler(a.handler());
+    EXPECT_THROW(until([&] { return a.reports >= 2; }), std::runtime_error);
+    ASSERT_TRUE(until([&] { return a.reports >= 5; })) << "A's reader reads on";
+}
+
+void StopSituations::aHandlerThatFreesItsOwnDeviceAndThrows() {
+    startTwo();
+    a.at = 2;
+    a.action = [this] {
+        release(A); // its reader is joined once this call has returned
+        fail();
+    };
+    A->SetDataHandler(a.handler());
+    EXPECT_THROW(until([&] { return !holds(A); }), std::runtime_error);
+    settle();
+    expectCheckedIn(0);
+}
+
+void StopSituations::aNestedHandOverThrowsIntoTheHandlerBelowThatThenFreesItsDevice() {
+    startTwo();
+    B->SetDataHandler(b.handler());
+    a.at = 2;
+    a.action = [this] {
+        b.at = b.reports + 1;
+        b.action = &fail;
+        EXPECT_THROW(until([&] { return b.reports >= b.at; }), std::runtime_error);
+        release(A); // the call running now is this one, not B's that threw
+    };
+    A->SetDataHandler(a.handler());
+    ASSERT_TRUE(until([&] { return !holds(A); }));
+    const int bThen = b.reports;
+    ASSERT_TRUE(until([&] { return b.reports >= bThen + 3; })) << "B streams on";
+    settle();
+    expectCheckedIn(0);
+}
+
+void StopSituations::stopFromOutsideWhileAWaitingReportsHandlerThrows() {
+    startTwo();
+    a.at = 1;
+    a.action = &fail;
+    A->SetDataHandler(a.handler());
+    waitForAHandOver();
+    A->SetDataHandler({}); // serves the waiting report; a stop itself never throws
+    EXPECT_EQ(A->ReadThread(), nullptr);
+    EXPECT_EQ(a.reports, 1);
+    EXPECT_THROW(settle(), std::runtime_error) << "passed on by the next round of the loop";
+}
+
 TEST_P(StopSituations, NeitherHangNorTouchWhatIsFreed) {
     (this->*GetParam().run)();
 }
@@ -375,6 +437,13 @@ const StopCase kStopCases[] = {
      &StopSituations::stopFromOutsideWhileAWaitingReportFreesItsDevice},
     {"StopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne",
      &StopSituations::stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne},
+    {"AHandlerThatThrowsReleasesItsReader", &StopSituations::aHandlerThatThrowsReleasesItsReader},
+    {"AHandlerThatFreesItsOwnDeviceAndThrows",
+     &StopSituations::aHandlerThatFreesItsOwnDeviceAndThrows},
+    {"ANestedHandOverThrowsIntoTheHandlerBelowThatThenFreesItsDevice",
+     &StopSituations::aNestedHandOverThrowsIntoTheHandlerBelowThatThenFreesItsDevice},
+    {"StopFromOutsideWhileAWaitingReportsHandlerThrows",
+     &StopSituations::stopFromOutsideWhileAWaitingReportsHandlerThrows},
 };
 
 INSTANTIATE_TEST_SUITE_P(ReadThread, StopSituations, ::testing::ValuesIn(kStopCases),

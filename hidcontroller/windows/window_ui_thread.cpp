@@ -79,9 +79,15 @@ private:
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* window = reinterpret_cast<HiddenWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (window && (message == WM_DEVICECHANGE || message == kServeCalls))
-        window->deliver(message, static_cast<std::uintptr_t>(wParam),
-                        static_cast<std::intptr_t>(lParam));
+    if (window && (message == WM_DEVICECHANGE || message == kServeCalls)) {
+        try {
+            window->deliver(message, static_cast<std::uintptr_t>(wParam),
+                            static_cast<std::intptr_t>(lParam));
+        } catch (...) {
+            // No C++ exception may unwind through the system's message dispatch: what a
+            // handed-over call or a device-change handler let out ends here.
+        }
+    }
     return ::DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
