@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 namespace component {
 
@@ -96,8 +97,17 @@ void DeviceLines::CaptureLineSignals(THidDevice& HidDev, std::uint8_t, const std
     CaptureReportIndex = 0;
     owner_.SendStartCommand(device_);
     HidDev.SetDataHandler(THidDataEvent::of<&DeviceLines::DetectLineActivity>(*this));
+    decodeCapture();
+}
+
+void DeviceLines::decodeCapture() {
+    // Decoded from a copy, with the zero levels it was taken at: the host's handler of a
+    // call raised here may run a message loop in which this device, paired again,
+    // calibrates and captures anew before the lines after that call's are decoded.
+    const auto capture = std::make_unique<CaptureLines>(CaptureBuffer);
+    const std::array<int, kLinesPerDevice> zeroLevel = ZeroLevel;
     for (int c = 0; c < kLinesPerDevice; ++c) {
-        const auto number = decoder_.DecodeLineCallerId(CaptureBuffer[c], c + 1, ZeroLevel[c]);
+        const auto number = decoder_.DecodeLineCallerId((*capture)[c], c + 1, zeroLevel[c]);
         if (number) {
             owner_.raiseCall(device_, c + 1, *number);
             stageOtherLines(c + 1);

@@ -62,10 +62,12 @@ public:
 
     int device() const { return device_; }
 
+    using CaptureLines = std::array<std::array<int, kCaptureSamples + 1>, kLinesPerDevice>;
+
     // Per line (index line - 1).
     std::array<int, kLinesPerDevice> ZeroLevel{};
     std::array<signalpath::DetectionBuffer, kLinesPerDevice> DetectionBuffer{};
-    std::array<std::array<int, kCaptureSamples + 1>, kLinesPerDevice> CaptureBuffer{};
+    CaptureLines CaptureBuffer{};
     std::array<std::uint8_t, kLinesPerDevice> LineStage{};
     int ReportSkipCount = 0;
     int CaptureReportIndex = 0;
@@ -76,6 +78,8 @@ private:
     bool serving(const hidcontroller::THidDevice& HidDev) const { return &HidDev == served_; }
     // The five trials of the line, each window through the component's tone detector.
     signalpath::TrialPairs trials(int line) const;
+    // The line decoders over the capture just completed, raising its calls.
+    void decodeCapture();
 
     DeviceLinesOwner& owner_;
     int device_;

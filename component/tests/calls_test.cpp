@@ -1,5 +1,6 @@
 // Calls end to end: bursts on the stand-in's lines, detected, captured and decoded,
-// on every line of both devices, with the start command after each capture.
+// on every line of both devices, with the start command after each capture; and a
+// capture taken inside a host's handler of a call from the capture before it.
 #include "component/tests/component_rig.h"
 
 namespace component::testing {
@@ -71,6 +72,68 @@ TEST_F(Calls, AQuietLineAndAnIdleDeviceRaiseNothing) {
     EXPECT_EQ(component->lines(1).CaptureReportIndex, 0);
     EXPECT_EQ(component->lines(1).LineStage, (std::array<std::uint8_t, 4>{0, 0, 0, 0}));
 }
+
+// A host's handler of the call on line 1 runs a message loop, as a modal message box
+// does, and a mouse is plugged in meanwhile: the component pairs its device again
+// inside that loop and captures the next call (on line 2) before the lines after line
+// 1 of the first capture (line 3 carries a call too) are decoded. The loop ends once
+// that second call is heard, or while the capture that holds it is half taken.
+struct NestedCapture {
+    const char* name;
+    bool (*loopEnds)(const RecordingHost& host, TNorvellix_Component& component);
+};
+
+void PrintTo(const NestedCapture& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CaptureInsideACallsHandler : public ComponentRig,
+                                   public ::testing::WithParamInterface<NestedCapture> {};
+
+TEST_P(CaptureInsideACallsHandler, RaisesEveryCallOnceFromItsOwnCapture) {
+    addDevice(u"11111111", {{1, 12000, MessageFormat::MultipleData, "05321111111"},
+                            {3, 12000, MessageFormat::MultipleData, "05323333333"},
+                            {2, 32000, MessageFormat::MultipleData, "05322222222"}});
+    platform::DeviceDescription mouse;
+    mouse.vendorId = 0x046D;
+    mouse.productId = 0xC077;
+    const auto plugLater = bus.addDevice(mouse, nullptr, false);
+    bool inLoop = false;
+    bool loopEnded = false;
+    host.onCall = [&](const CallerIdRecord& call) {
+        if (call.LineNo != "1")
+            return;
+        inLoop = true;
+        bus.apply(plugLater, platform::DeviceAction::Plug);
+        loopEnded = pumpUntil([&] { return GetParam().loopEnds(host, *component); });
+        inLoop = false;
+    };
+    create();
+    ASSERT_TRUE(pumpUntil([&] { return host.count("OnCallerID") >= 3 && !inLoop; }))
+        << host.count("OnCallerID") << " calls";
+    EXPECT_TRUE(loopEnded);
+    ASSERT_TRUE(pumpUntil([&] { return bus.now() > std::chrono::seconds(7); }));
+    std::vector<std::string> seen;
+    for (const Event& e : host.of("OnCallerID"))
+        seen.push_back(e.call.LineNo + " " + e.call.PhoneNo);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"1 05321111111", "2 05322222222", "3 05323333333"}));
+    EXPECT_EQ(host.count("OnDeviceConnection"), 2) << "paired at start and at the mouse";
+}
+
+const NestedCapture kNestedCaptures[] = {
+    {"LoopEndsOnceTheSecondCallIsHeard",
+     [](const RecordingHost& host, TNorvellix_Component&) {
+         return host.count("OnCallerID") >= 2;
+     }},
+    {"LoopEndsWhileTheSecondCaptureIsHalfTaken",
+     [](const RecordingHost&, TNorvellix_Component& component) {
+         return component.lines(1).CaptureReportIndex >= kCaptureReports / 2;
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Calls, CaptureInsideACallsHandler, ::testing::ValuesIn(kNestedCaptures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace component::testing

@@ -7,6 +7,8 @@ namespace component::testing {
 
 void RecordingHost::OnCallerID(const CallerIdRecord& call) {
     events.push_back({"OnCallerID", call.DevSerialNo, call});
+    if (onCall)
+        onCall(call);
 }
 void RecordingHost::OnDeviceConnection(const std::string& DevSerialNo) {
     events.push_back({"OnDeviceConnection", DevSerialNo, {}});

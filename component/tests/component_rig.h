@@ -40,8 +40,9 @@ public:
 
     std::vector<Event> events;
     std::uint32_t seed = 0;
-    // Run inside OnDeviceConnection.
+    // Run inside OnDeviceConnection and OnCallerID.
     std::function<void()> onConnection;
+    std::function<void(const CallerIdRecord&)> onCall;
 };
 
 // Where a line's call starts, in samples of the bus clock (8000 per second).
