@@ -24,6 +24,21 @@
 
 namespace activex::testing {
 
+// Ends the process at once on a fault (an access violation, say) with its code and
+// address, where Wine would start a debugger and wait for it: a test that touches
+// freed memory fails the run instead of stalling it. Run under WINEDEBUG=warn+heap,
+// which fills freed memory, such a touch faults instead of passing unseen.
+inline LONG WINAPI reportFault(EXCEPTION_POINTERS* fault) {
+    std::fprintf(stderr, "fault 0x%08lX at %p\n",
+                 static_cast<unsigned long>(fault->ExceptionRecord->ExceptionCode),
+                 fault->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+inline void endProcessOnFault() {
+    SetUnhandledExceptionFilter(&reportFault);
+}
+
 // Every COM test runs in a single-threaded apartment of its own.
 class ComApartment : public ::testing::Test {
 protected:

@@ -278,6 +278,32 @@ TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
 
 INSTANTIATE_TEST_SUITE_P(UnadviseFirstOrNot, MalvoReleasedInAnEvent, ::testing::Bool());
 
+// The host lets go of Malvo inside Malvo's OnCallerID, which the embedded component's
+// own OnCallerID raised: both outlive the raising, then go with all they have.
+TEST_F(MalvoHost, ReleasedInsideItsOnCallerIDGoesOnceTheCallIsRaised) {
+    activex::testing::endProcessOnFault();
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put()),
+        S_OK);
+    DWORD cookie = 0;
+    bool released = false;
+    auto sink = RecordingSink::make(DIID_IMalvoEvents, [&](DISPID id, DISPPARAMS&) {
+        if (id != kOnCallerID || released)
+            return;
+        released = true;
+        EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+        cp.reset();
+        malvo.reset();
+    });
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    ASSERT_TRUE(hidcontroller::pumpMessagesUntil([&] { return released; }, 60s));
+    EXPECT_TRUE(unloadsWithin(L"" BREVANTEL_OCX, 30s)) << "Malvo is released";
+    EXPECT_TRUE(unloadsWithin(L"" NORVELLIX1C_OCX, 30s)) << "its component is released";
+}
+
 BOOL CALLBACK findMalvoForm(HWND window, LPARAM out) {
     wchar_t text[16]{};
     GetWindowTextW(window, text, 16);

@@ -1,9 +1,11 @@
 // The Norvellix_Component control: the form's properties, its face and its events.
 #include "component/com/component_control.h"
 
+#include "activex/com_ptr.h"
 #include "activex/handles.h"
 #include "platform/process_api.h"
 
+#include <memory>
 #include <olectl.h>
 
 namespace component::com {
@@ -34,6 +36,10 @@ const activex::ControlClass NorvellixComponentControl::kClass{
 
 NorvellixComponentControl::NorvellixComponentControl()
     : FormControl(kClass, componentForm(), L"Cambria"),
+      // The core's events are raised from the thread's windows (device changes and
+      // hand-overs), and a host may release the control in its handler: the control
+      // stays alive until that window's message is done.
+      ui_([this] { return std::make_shared<activex::ComPtr<IUnknown>>(identity()); }),
       core_(std::make_unique<TNorvellix_Component>(platform::processApi(), ui_,
                                                    static_cast<ComponentEvents&>(*this),
                                                    static_cast<ComponentHost&>(*this))) {}

@@ -50,7 +50,8 @@ const WindowClass& windowClass() {
 // A hidden top-level window (message-only windows get no broadcasts).
 class HiddenWindow final : public NotificationWindow {
 public:
-    explicit HiddenWindow(WindowProc proc) : proc_(std::move(proc)) {
+    HiddenWindow(WindowProc proc, const WindowUiThread::OwnerHold& hold)
+        : proc_(std::move(proc)), hold_(hold) {
         hwnd_ = ::CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   windowClass().instance(), nullptr);
         if (hwnd_)
@@ -68,18 +69,22 @@ public:
                            static_cast<LPARAM>(lParam));
     }
     bool exists() const { return hwnd_ != nullptr; }
+    std::shared_ptr<void> holdOwner() const { return hold_ ? hold_() : nullptr; }
     void deliver(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
         proc_(message, wParam, lParam);
     }
 
 private:
     WindowProc proc_;
+    const WindowUiThread::OwnerHold& hold_; // the thread's, which outlives its windows
     HWND hwnd_ = nullptr;
 };
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* window = reinterpret_cast<HiddenWindow*>(::GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (window && (message == WM_DEVICECHANGE || message == kServeCalls)) {
+        // Let go when the message is done; this window may go with its owner then.
+        const std::shared_ptr<void> owner = window->holdOwner();
         try {
             window->deliver(message, static_cast<std::uintptr_t>(wParam),
                             static_cast<std::intptr_t>(lParam));
@@ -93,12 +98,13 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 
 } // namespace
 
-WindowUiThread::WindowUiThread() {
-    callWindow_ =
-        std::make_unique<HiddenWindow>([this](unsigned message, std::uintptr_t, std::intptr_t) {
+WindowUiThread::WindowUiThread(OwnerHold hold) : hold_(std::move(hold)) {
+    callWindow_ = std::make_unique<HiddenWindow>(
+        [this](unsigned message, std::uintptr_t, std::intptr_t) {
             if (message == kServeCalls)
                 calls_.serve();
-        });
+        },
+        hold_);
     auto* window = static_cast<HiddenWindow*>(callWindow_.get());
     windowsWork_ = window->exists();
     calls_.setWake([window] { window->post(kServeCalls, 0, 0); });
@@ -110,7 +116,7 @@ WindowUiThread::~WindowUiThread() {
 }
 
 std::unique_ptr<NotificationWindow> WindowUiThread::createNotificationWindow(WindowProc proc) {
-    return std::make_unique<HiddenWindow>(std::move(proc));
+    return std::make_unique<HiddenWindow>(std::move(proc), hold_);
 }
 
 bool pumpMessagesUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -7,13 +7,20 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 namespace hidcontroller {
 
 class WindowUiThread final : public UiThread {
 public:
-    // Made on the thread whose message loop serves the windows.
-    WindowUiThread();
+    // Keeps the thread's owner alive for as long as the token it gives is held.
+    using OwnerHold = std::function<std::shared_ptr<void>()>;
+
+    // Made on the thread whose message loop serves the windows. Each message of the
+    // windows holds the owner (a control) until it is done: it runs the owner's
+    // handlers, a host's handler may let the owner go, and the owner takes this thread
+    // and its windows with it.
+    explicit WindowUiThread(OwnerHold hold = {});
     ~WindowUiThread() override;
     WindowUiThread(const WindowUiThread&) = delete;
     WindowUiThread& operator=(const WindowUiThread&) = delete;
@@ -25,6 +32,7 @@ public:
     bool windowsWork() const { return windowsWork_; }
 
 private:
+    OwnerHold hold_;
     bool windowsWork_ = false;
     UiCallQueue calls_;
     std::unique_ptr<NotificationWindow> callWindow_;

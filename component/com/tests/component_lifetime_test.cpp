@@ -1,8 +1,9 @@
 // Norvellix1C.ocx in C++ hosts under Wine, through what hosts do to a component over
 // its life: a handler of a call that runs a message loop while the devices change, a
-// device pulled out and plugged back in beside another, and the library unloaded and
-// loaded again in one process. Each suite runs in a ctest entry of its own, with the
-// scenario that NORVELLIX_SIMULATOR names for it.
+// device pulled out and plugged back in beside another, a host that lets the component
+// go inside its events, and the library unloaded and loaded again in one process.
+// Each suite runs in a ctest entry of its own, with the scenario that
+// NORVELLIX_SIMULATOR names for it.
 #include "Norvellix1C.h"
 #include "activex/tests/com_test_support.h"
 #include "hidcontroller/tests/watchdog.h"
@@ -122,6 +123,40 @@ TEST_F(Norvellix1CRepairing, TheSecondDevicePluggedBackInIsCountedInOtherInfo) {
     EXPECT_EQ(calls[0][5], "This device is \"2\" one.");
     a.release();
 }
+
+// The host lets go of everything it holds of the component inside one of its events,
+// each raised from a window of the component's own: the pairing's from a device-change
+// notification, the call's from a hand-over of the device's reader. The component
+// outlives the event's raising, then goes with all it has (the library holds no object).
+class Norvellix1CReleasedInAnEvent : public activex::testing::ComApartment,
+                                     public ::testing::WithParamInterface<DISPID> {};
+
+TEST_P(Norvellix1CReleasedInAnEvent, GoesOnceTheEventIsRaised) {
+    Watchdog watchdog(90s);
+    activex::testing::endProcessOnFault();
+    Advised a;
+    bool released = false;
+    auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents, [&](DISPID id, DISPPARAMS&) {
+        if (id != GetParam() || released)
+            return;
+        released = true;
+        a.release();
+    });
+    a = createRegistered(sink.get());
+    ASSERT_TRUE(a.component);
+    ASSERT_TRUE(pumpMessagesUntil([&] { return released; }, 60s));
+    using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    const auto canUnloadNow = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("Norvellix1C.ocx"), "DllCanUnloadNow")));
+    ASSERT_TRUE(canUnloadNow);
+    EXPECT_TRUE(pumpMessagesUntil([&] { return canUnloadNow() == S_OK; }, 30s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, Norvellix1CReleasedInAnEvent,
+                         ::testing::Values(kOnDeviceConnection, kOnCallerID), [](const auto& info) {
+                             return std::string(info.param == kOnCallerID ? "OnCallerID"
+                                                                          : "OnDeviceConnection");
+                         });
 
 using Norvellix1CLoading = activex::testing::ComApartment;
 
