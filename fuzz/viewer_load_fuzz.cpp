@@ -32,6 +32,7 @@
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -99,6 +100,14 @@ private:
     int lines_ = 0;
 };
 
+// What a character of the sixth line presses ('a' answers the access prompt).
+constexpr std::pair<char, void (MainForm::*)()> kPresses[] = {
+    {'o', &MainForm::Command38_MouseUp}, {'1', &MainForm::Command1_Click},
+    {'2', &MainForm::Command2_Click},    {'4', &MainForm::Command41_Click},
+    {'g', &MainForm::Command42_Click},   {'<', &MainForm::Timer7_Timer},
+    {'>', &MainForm::Timer8_Timer},      {'d', &MainForm::timerDraw_Timer},
+};
+
 // Presses controls while the whole-message decoder lets events run, and checks
 // that the window it decodes stays as it was.
 class PressingUi final : public viewer::UiYield {
@@ -109,37 +118,11 @@ public:
         if (form->decoding() && !window_)
             window_.emplace(form->window.values().begin(), form->window.values().end());
         const char c = pressed[next_++];
-        switch (c) {
-        case 'o':
-            form->Command38_MouseUp();
-            break;
-        case '1':
-            form->Command1_Click();
-            break;
-        case '2':
-            form->Command2_Click();
-            break;
-        case '4':
-            form->Command41_Click();
-            break;
-        case 'g':
-            form->Command42_Click();
-            break;
-        case '<':
-            form->Timer7_Timer();
-            break;
-        case '>':
-            form->Timer8_Timer();
-            break;
-        case 'd':
-            form->timerDraw_Timer();
-            break;
-        case 'a':
+        if (c == 'a')
             form->answerAccessPrompt(viewer::AccessCode);
-            break;
-        default:
-            break;
-        }
+        for (const auto& [key, press] : kPresses)
+            if (key == c)
+                (form->*press)();
         if (form->decoding() && window_)
             fuzz::expect(
                 std::equal(window_->begin(), window_->end(), form->window.values().begin()), [&] {
