@@ -31,3 +31,8 @@ elseif(NORVELLIX_SANITIZE)
   target_compile_options(project_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+if(NORVELLIX_SANITIZE_THREAD)
+  target_compile_options(project_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(project_options INTERFACE -fsanitize=thread)
+endif()

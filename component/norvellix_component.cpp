@@ -161,6 +161,9 @@ void TNorvellix_Component::HidCtlDeviceChange(THidDeviceController&) {
     SerialNo2_ = toUtf8(HidSerialText(list_[1].text));
     call_.DevSerialNo = SerialNo1_ + "  |  " + SerialNo2_;
     events_.OnDeviceConnection(call_.DevSerialNo);
+    // The system notifies the controllers' windows in an order of its own (HidCtl
+    // first on Windows): HidCtl_2's list is brought up to date before it is asked.
+    HidCtl_2_->DeviceChange();
     call_.OtherInfo = otherInfo(*HidCtl_2_);
     startWatch(2);
 }

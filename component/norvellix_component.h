@@ -115,8 +115,7 @@ private:
     // The line watches outlive the devices whose handlers point at them.
     DeviceLines lines1_{*this, 1};
     DeviceLines lines2_{*this, 2};
-    // HidCtl_2 is made first so that its list is current when HidCtl's start-up
-    // pass asks it for a count: its window gets every notification first.
+    // HidCtl_2 only counts devices; its list is brought up to date before each count.
     std::unique_ptr<hidcontroller::THidDeviceController> HidCtl_2_;
     std::unique_ptr<hidcontroller::THidDeviceController> HidCtl_;
     bool listExists_ = true;

@@ -150,6 +150,7 @@ THidDevice::~THidDevice() {
         Controller_->checkIn(*this, data, unplug, ReadThreadWait_, std::move(PnPInfo_));
     if (hidHeld_)
         hid().UnloadHidBinding();
+    *alive_ = false;
 }
 
 bool THidDevice::openSync() {
@@ -171,19 +172,27 @@ bool THidDevice::OpenSyncHandle() {
 }
 
 bool THidDevice::OpenOverlappedHandle(bool writeSide) {
+    if (!writeSide) {
+        std::lock_guard lock(readSide_);
+        return openReadSide();
+    }
     if (!IsAccessible())
         return false;
-    constexpr Dword share = kFileShareRead | kFileShareWrite;
-    const char* path = PnPInfo_->DevicePath.c_str();
-    if (writeSide) {
-        if (!WriteHandle_.isOpen())
-            WriteHandle_.reset(api_.CreateFileA(path, kGenericWrite, share, nullptr, kOpenExisting,
-                                                kFileFlagOverlapped, kNullHandle));
-        return WriteHandle_.isOpen();
-    }
-    std::lock_guard lock(readSide_);
+    if (!WriteHandle_.isOpen())
+        WriteHandle_.reset(api_.CreateFileA(PnPInfo_->DevicePath.c_str(), kGenericWrite,
+                                            kFileShareRead | kFileShareWrite, nullptr,
+                                            kOpenExisting, kFileFlagOverlapped, kNullHandle));
+    return WriteHandle_.isOpen();
+}
+
+bool THidDevice::openReadSide() {
+    // Asked under the read side's lock, which MarkUnplugged takes to close the handle
+    // after it has cleared Plugged: a reader never opens a device being marked gone.
+    if (!IsAccessible())
+        return false;
     if (!ReadHandle_.isOpen()) {
-        ReadHandle_.reset(api_.CreateFileA(path, kGenericRead, share, nullptr, kOpenExisting,
+        ReadHandle_.reset(api_.CreateFileA(PnPInfo_->DevicePath.c_str(), kGenericRead,
+                                           kFileShareRead | kFileShareWrite, nullptr, kOpenExisting,
                                            kFileFlagOverlapped, kNullHandle));
         if (ReadHandle_.isOpen())
             applyInputBuffers(ReadHandle_.get(), ReadInputBufferCount_, ReadInputBufferCount_);
@@ -217,10 +226,10 @@ bool THidDevice::ReadHandleOpen() const {
 }
 
 void THidDevice::MarkUnplugged() {
+    Plugged_ = false; // first: the reader must not open the read side again meanwhile
     CloseSyncHandle();
     CloseOverlappedHandle(false);
     CloseOverlappedHandle(true);
-    Plugged_ = false;
     if (UnplugHandler_)
         UnplugHandler_(*this);
     UnplugHandler_ = {};
@@ -255,14 +264,19 @@ PreparsedData THidDevice::FetchPreparsedData() {
 }
 
 void THidDevice::GetCapabilities(HidCaps& caps) {
-    caps = HidCaps{};
-    (void)hid().HidP_GetCaps(FetchPreparsedData(), &caps); // no data: the record stays zero
+    capabilitiesOf(FetchPreparsedData(), caps);
 }
 
 void THidDevice::GetCapabilitiesFetched(HidCaps& caps) {
+    capabilitiesOf(PreparsedData_, caps);
+}
+
+void THidDevice::capabilitiesOf(PreparsedData data, HidCaps& caps) {
     caps = HidCaps{};
-    if (const PreparsedData pd = PreparsedData_; pd != kNullPreparsedData)
-        (void)hid().HidP_GetCaps(pd, &caps);
+    // No data (it could not be fetched): the record stays zero, and the platform, which
+    // would read through the pointer, is not asked.
+    if (data != kNullPreparsedData)
+        (void)hid().HidP_GetCaps(data, &caps); // its status is not examined
 }
 
 std::u16string THidDevice::GetProductText() {
@@ -306,8 +320,12 @@ std::u16string THidDevice::GetSerialText() {
 }
 
 void THidDevice::SetDataHandler(THidDataEvent handler) {
-    if (!handler)
+    if (!handler) {
+        const std::shared_ptr<bool> alive = alive_;
         StopReadThread();
+        if (!*alive)
+            return; // a handler served during the stop freed this device
+    }
     DataHandler_ = handler;
     StartReadThread();
 }
@@ -315,24 +333,29 @@ void THidDevice::SetDataHandler(THidDataEvent handler) {
 void THidDevice::StartReadThread() {
     if (!DataHandler_ || !Plugged_ || !CheckedOut_ || !ReadWriteAccess_ || ReadThread_ || !calls_)
         return;
-    ReadThread_ = std::make_unique<THidDeviceReadThread>(*this);
+    ReadThread_ = std::make_shared<THidDeviceReadThread>(*this);
     ReadThread_->resume();
 }
 
 void THidDevice::StopReadThread() {
     if (!ReadThread_)
         return;
-    ReadThread_->terminate();
-    if (ReadThread_->delivering()) {
-        // Stopped from inside its own hand-over (a handler that clears itself or frees
-        // its device): the reader is released when this call returns, touches nothing
-        // but itself and the queue afterwards, and is joined then.
-        std::shared_ptr<THidDeviceReadThread> thread(std::move(ReadThread_));
-        calls_->afterCurrentCall([thread] { thread->waitFor(); });
+    const std::shared_ptr<THidDeviceReadThread> thread = ReadThread_;
+    thread->terminate();
+    // Stopped from inside one of its own hand-overs (a handler that clears itself or
+    // frees its device, maybe from a message loop nested deeper still): the reader
+    // waits for that very call, so it is joined once that call has returned. Released
+    // then, it sees the stop and touches nothing of the device again.
+    if (calls_->afterCallFrom(thread.get(), [thread] { thread->waitFor(); })) {
+        ReadThread_.reset();
         return;
     }
-    ReadThread_->waitFor();
-    ReadThread_.reset();
+    // Serves the hand-overs meanwhile: one of them may free this device (its
+    // destructor then finishes the stop) or stop or replace the thread itself.
+    const std::shared_ptr<bool> alive = alive_;
+    thread->waitFor();
+    if (*alive && ReadThread_ == thread)
+        ReadThread_.reset();
 }
 
 bool THidDevice::WriteReport(const void* buffer, int count, Dword& written) {
@@ -342,10 +365,8 @@ bool THidDevice::WriteReport(const void* buffer, int count, Dword& written) {
 }
 
 bool THidDevice::ReadReportAsync(void* buffer, Dword count, CompletionRoutine routine) {
-    if (!OpenOverlappedHandle(false))
-        return false;
     std::lock_guard lock(readSide_);
-    if (!ReadHandle_.isOpen())
+    if (!openReadSide())
         return false;
     ReadOverlap_ = Overlapped{};
     ReadOverlap_.hEvent = Handle{reinterpret_cast<std::intptr_t>(this)};

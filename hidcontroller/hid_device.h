@@ -165,7 +165,9 @@ public:
 
 private:
     friend class THidDeviceController;
-    bool openSync(); // read and write, else access 0
+    bool openSync();     // read and write, else access 0
+    bool openReadSide(); // with readSide_ held
+    static void capabilitiesOf(platform::PreparsedData data, platform::HidCaps& caps);
 
     platform::Api& api_;
     UiCallQueue* calls_ = nullptr;
@@ -193,7 +195,12 @@ private:
     THidDataErrorEvent DataErrorHandler_;
     THidPlugEvent UnplugHandler_;
     bool ReadWriteAccess_ = false;
-    std::unique_ptr<THidDeviceReadThread> ReadThread_;
+    // Shared with a stop that waits for it, which may outlive the device: a handler
+    // run during that wait can free the device.
+    std::shared_ptr<THidDeviceReadThread> ReadThread_;
+    // False once the device is destroyed: a stop or handler change that served calls
+    // checks it before it touches the device again.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 } // namespace hidcontroller

@@ -37,7 +37,8 @@ void THidDeviceReadThread::waitFor() {
     if (!thread_.joinable())
         return;
     calls_.serveUntil([this] { return finished_.load(); });
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
 }
 
 void THidDeviceReadThread::ReadCompletionRoutine(Dword, Dword, Overlapped*) {
@@ -45,12 +46,9 @@ void THidDeviceReadThread::ReadCompletionRoutine(Dword, Dword, Overlapped*) {
 }
 
 void THidDeviceReadThread::handOver(void (THidDeviceReadThread::*deliver)()) {
-    // A closed queue (the user-interface thread is gone) drops the call.
-    (void)calls_.runAndWait([this, deliver] {
-        delivering_ = true;
-        (this->*deliver)();
-        delivering_ = false;
-    });
+    // A closed queue (the user-interface thread is gone) drops the call. Named by this
+    // thread, so that a stop from inside it can wait for its return.
+    (void)calls_.runAndWait([this, deliver] { (this->*deliver)(); }, this);
 }
 
 void THidDeviceReadThread::DeliverReport() {
@@ -90,6 +88,8 @@ void THidDeviceReadThread::ReadLoop() {
             ReadError_ = api.GetLastError();
             handOver(&THidDeviceReadThread::DeliverReadError);
         }
+        // A stop from inside the hand-over may have freed the device meanwhile: once
+        // terminated, the loop ends without touching it (no read is pending here).
     }
     // Told to stop while a read was pending: cancel it, and take its completion (one
     // wait slice at most) so that nothing is written into the buffer once we are gone.

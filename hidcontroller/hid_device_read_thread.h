@@ -30,11 +30,9 @@ public:
     bool terminated() const { return terminated_; }
     bool finished() const { return finished_; }
     // On the user-interface thread: waits for the thread to end, running the calls
-    // handed over meanwhile, then joins it.
+    // handed over meanwhile, then joins it. A call run meanwhile may wait for it too
+    // (nested); whichever wait sees it end first joins it.
     void waitFor();
-    // True while one of this thread's hand-overs runs on the user-interface thread:
-    // a stop from inside it cannot wait there, as the reader waits for that very call.
-    bool delivering() const { return delivering_; }
 
     platform::Dword ReadError() const { return ReadError_; }
     std::size_t reportBufferSize() const { return ReportBuffer_.size(); }
@@ -50,7 +48,6 @@ private:
     platform::Dword ReadError_ = 0;
     THidDevice& Device_;
     UiCallQueue& calls_;
-    bool delivering_ = false; // touched on the user-interface thread only
     platform::Dword ReadCount_ = 0;
     std::vector<std::uint8_t> ReportBuffer_;
     std::atomic<bool> terminated_{false};

@@ -53,8 +53,10 @@ void MessagePump::broadcastDeviceChange() {
     std::vector<int> ids;
     {
         std::lock_guard lock(mutex_);
-        for (const auto& [id, proc] : windows_)
-            ids.push_back(id);
+        // Newest window first, as Windows delivers a broadcast to top-level windows in
+        // z-order, on top of which a new window is made.
+        for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
+            ids.push_back(it->first);
     }
     for (int id : ids)
         post({id, platform::kWmDeviceChange, platform::kDbtDevNodesChanged, 0});

@@ -22,7 +22,8 @@ public:
     std::unique_ptr<NotificationWindow> createNotificationWindow(WindowProc proc) override;
     UiCallQueue& calls() override { return calls_; }
 
-    // WM_DEVICECHANGE with DBT_DEVNODES_CHANGED to every window (from any thread).
+    // WM_DEVICECHANGE with DBT_DEVNODES_CHANGED to every window, the newest first
+    // (from any thread).
     void broadcastDeviceChange();
 
     // Dispatches the messages and calls queued now; the number of dispatches.

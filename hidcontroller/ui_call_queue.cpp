@@ -4,17 +4,16 @@ namespace hidcontroller {
 
 struct UiCallQueue::Pending {
     std::function<void()> call;
+    const void* from = nullptr;
     bool done = false;
+    // What waits for this call to return (user-interface thread only).
+    std::vector<std::function<void()>> afterwards;
 };
 
 UiCallQueue::UiCallQueue(std::thread::id uiThread) : uiThread_(uiThread) {}
 
 UiCallQueue::~UiCallQueue() {
     close();
-    // What still waited for its call to return goes now, while the queue is whole.
-    std::vector<std::function<void()>> actions;
-    actions.swap(afterCall_);
-    actions.clear();
 }
 
 void UiCallQueue::setWake(std::function<void()> wake) {
@@ -22,13 +21,14 @@ void UiCallQueue::setWake(std::function<void()> wake) {
     wake_ = std::move(wake);
 }
 
-bool UiCallQueue::runAndWait(std::function<void()> call) {
+bool UiCallQueue::runAndWait(std::function<void()> call, const void* from) {
     if (std::this_thread::get_id() == uiThread_) {
         call();
         return true;
     }
     auto pending = std::make_shared<Pending>();
     pending->call = std::move(call);
+    pending->from = from;
     std::function<void()> wake;
     {
         std::lock_guard lock(mutex_);
@@ -51,13 +51,14 @@ bool UiCallQueue::runOne(std::unique_lock<std::mutex>& lock) {
     std::shared_ptr<Pending> pending = queue_.front();
     queue_.pop_front();
     lock.unlock();
+    running_.push_back(pending.get());
     pending->call();
+    running_.pop_back();
     lock.lock();
     pending->done = true;
     changed_.notify_all();
-    if (!afterCall_.empty()) {
-        std::vector<std::function<void()>> actions;
-        actions.swap(afterCall_);
+    if (!pending->afterwards.empty()) {
+        std::vector<std::function<void()>> actions = std::move(pending->afterwards);
         lock.unlock();
         for (auto& action : actions)
             action();
@@ -66,8 +67,14 @@ bool UiCallQueue::runOne(std::unique_lock<std::mutex>& lock) {
     return true;
 }
 
-void UiCallQueue::afterCurrentCall(std::function<void()> action) {
-    afterCall_.push_back(std::move(action));
+bool UiCallQueue::afterCallFrom(const void* from, std::function<void()> action) {
+    for (Pending* p : running_) {
+        if (from && p->from == from) {
+            p->afterwards.push_back(std::move(action));
+            return true;
+        }
+    }
+    return false;
 }
 
 void UiCallQueue::serve() {

@@ -28,7 +28,8 @@ public:
 
 // Calls handed to the user-interface thread. Readers block in runAndWait until the
 // user-interface thread has run their call, from its message loop (serve) or while it
-// waits for a reader to end (serveUntil).
+// waits for a reader to end (serveUntil). A call may run a message loop of its own, in
+// which further calls run: the calls running at one time form a stack.
 class UiCallQueue {
 public:
     explicit UiCallQueue(std::thread::id uiThread = std::this_thread::get_id());
@@ -41,9 +42,10 @@ public:
     void setWake(std::function<void()> wake);
 
     // From any thread: runs `call` on the user-interface thread and returns once it
-    // has run (directly when called on that thread). False when the queue was closed
-    // before the call ran.
-    bool runAndWait(std::function<void()> call);
+    // has run (directly when called on that thread). `from` names the caller, so that
+    // the user-interface thread can tie work to the call while it runs. False when the
+    // queue was closed before the call ran.
+    bool runAndWait(std::function<void()> call, const void* from = nullptr);
 
     // On the user-interface thread: runs every call queued now, in order.
     void serve();
@@ -52,9 +54,10 @@ public:
     void serveUntil(const std::function<bool()>& finished);
     void notify();
 
-    // On the user-interface thread, inside a handed-over call: runs `action` once that
-    // call has returned and its reader is released.
-    void afterCurrentCall(std::function<void()> action);
+    // On the user-interface thread: when a call handed over by `from` is running (at
+    // whatever depth of nested loops), `action` runs once that very call has returned
+    // and released its caller; true. False when no call of `from` runs.
+    bool afterCallFrom(const void* from, std::function<void()> action);
 
     // Waits up to `limit` for a call to be queued; true when one is.
     bool waitForCall(std::chrono::milliseconds limit);
@@ -73,7 +76,7 @@ private:
     std::condition_variable changed_;
     std::deque<std::shared_ptr<Pending>> queue_;
     std::function<void()> wake_;
-    std::vector<std::function<void()>> afterCall_; // user-interface thread only
+    std::vector<Pending*> running_; // innermost last; user-interface thread only
     std::uint64_t notifications_ = 0;
     bool closed_ = false;
 };

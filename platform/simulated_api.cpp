@@ -589,6 +589,10 @@ bool SimulatedApi::HidD_FreePreparsedData(PreparsedData Data) {
 NtStatus SimulatedApi::HidP_GetCaps(PreparsedData Data, HidCaps* Capabilities) {
     BusCall call(*bus_.state_);
     State& s = *bus_.state_;
+    if (Data == kNullPreparsedData) { // the platform's call would read through it
+        s.recordMisuse(MisuseKind::NilPreparsedData, "HidP_GetCaps", 0);
+        return kHidpStatusInvalidPreparsedData;
+    }
     const PreparsedObject* p =
         preparsedOf(s, Data, MisuseKind::OtherUseOfClosedHandle, "HidP_GetCaps");
     if (!p || !Capabilities)

@@ -38,6 +38,8 @@ const char* misuseText(MisuseKind kind) {
         return "freed or used a module that was no longer loaded";
     case MisuseKind::UseOfUnknownHandle:
         return "used a value the platform never handed out";
+    case MisuseKind::NilPreparsedData:
+        return "handed nil preparsed data to a parsing call";
     }
     return "misuse";
 }

@@ -99,6 +99,7 @@ enum class MisuseKind {
     DestroyOfDestroyedSet,
     FreeOfFreedModule,
     UseOfUnknownHandle, // a value the platform never handed out
+    NilPreparsedData,   // HID's parsing calls read through the pointer they are given
 };
 
 struct Misuse {

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, then each preset built with warnings as errors
-# and tested (native with sanitizers; win32 and win64 under Wine), then the fuzz
-# targets built with clang and run briefly (tools/fuzz.sh; skipped without clang).
-# Usage: tools/test-all.sh [preset...]   (default: native win32 win64 fuzz)
+# and tested (native with sanitizers; tsan: the threads' tests under
+# ThreadSanitizer; win32 and win64 under Wine), then the fuzz targets built with
+# clang and run briefly (tools/fuzz.sh; skipped without clang).
+# Usage: tools/test-all.sh [preset...]   (default: native tsan win32 win64 fuzz)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup.sh || { echo "test-all: set-up failed" >&2; exit 1; }
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64 fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(native tsan win32 win64 fuzz)
 
 failed=()
 summary=()

@@ -1,10 +1,11 @@
 // The component over a fast simulated bus with the stand-in's caller-ID devices and
 // a message pump as the user-interface thread; a host that records every event; the
-// audit checked when the component is gone.
+// audit checked when the component is gone, and a watchdog against hangs.
 #pragma once
 
 #include "component/norvellix_component.h"
 #include "hidcontroller/message_pump.h"
+#include "hidcontroller/tests/watchdog.h"
 #include "platform/simulated_bus.h"
 #include "standin/callerid_device.h"
 
@@ -67,6 +68,7 @@ protected:
     // The start commands the device accepted.
     std::vector<platform::OutputReport> startCommands(platform::DeviceId d) const;
 
+    hidcontroller::testing::Watchdog watchdog{std::chrono::seconds(60)};
     platform::SimulatedBus bus{platform::ClockMode::Fast};
     platform::SimulatedApi api{bus};
     hidcontroller::MessagePump pump{&bus};

@@ -140,5 +140,27 @@ TEST_F(Pairing, PlugAndUnplugRePairFromScratch) {
     ASSERT_TRUE(pumpUntil([&] { return component->lines(1).ReportSkipCount > 0; }));
 }
 
+// The system's notification reaches HidCtl before HidCtl_2 (the newest window first,
+// as on Windows): the count must not be that of HidCtl_2's list before the change.
+TEST_F(Pairing, OtherInfoCountsTheDevicesPresentAtThePairing) {
+    addDevice(u"11111111");
+    const auto d2 = addDevice(u"22222222");
+    create();
+    EXPECT_EQ(component->OtherInfo(), "This device is \"2\" one.");
+    act(d2, DeviceAction::Unplug);
+    EXPECT_EQ(component->OtherInfo(), "This device is \"1\" one.");
+    act(d2, DeviceAction::Plug);
+    EXPECT_EQ(host.events.back().serial, "11111111  |  22222222");
+    EXPECT_EQ(component->OtherInfo(), "This device is \"2\" one.") << "re-plugged beside the first";
+
+    const auto d3 = addDevice(u"33333333"); // plugged in as it is added
+    addDevice(u"44444444");
+    settle();
+    EXPECT_EQ(component->OtherInfo(), "This device is \"4\" one.");
+    act(d3, DeviceAction::Unplug);
+    EXPECT_EQ(component->OtherInfo(), "This device is \"3\" one.") << "three left of four";
+    EXPECT_EQ(host.events.back().serial, "11111111  |  22222222");
+}
+
 } // namespace
 } // namespace component::testing

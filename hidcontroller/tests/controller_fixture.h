@@ -6,16 +6,13 @@
 #include "hidcontroller/bindings.h"
 #include "hidcontroller/hid_device_controller.h"
 #include "hidcontroller/message_pump.h"
+#include "hidcontroller/tests/watchdog.h"
 #include "platform/simulated_bus.h"
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -36,35 +33,6 @@ public:
 
 private:
     std::uint8_t tag_;
-};
-
-// Ends the test program when a test blocks past its limit: a hang must fail, not stall.
-class Watchdog {
-public:
-    explicit Watchdog(std::chrono::seconds limit) {
-        thread_ = std::thread([this, limit] {
-            std::unique_lock lock(mutex_);
-            if (!done_.wait_for(lock, limit, [this] { return stopped_; })) {
-                std::fprintf(stderr, "watchdog: the test blocked for more than %d s\n",
-                             static_cast<int>(limit.count()));
-                std::abort();
-            }
-        });
-    }
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            stopped_ = true;
-        }
-        done_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool stopped_ = false;
-    std::thread thread_;
 };
 
 class ControllerTest : public ::testing::Test {

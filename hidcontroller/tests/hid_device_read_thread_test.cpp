@@ -1,8 +1,12 @@
 // The read thread: when it runs, reports handed one at a time to the user-interface
 // thread, stopping with a read pending or a hand-over pending, a handler that swaps
-// itself, and a device unplugged under a running thread.
+// itself, a device unplugged under a running thread, and the table of stops that
+// come from inside hand-overs, nested message loops and device changes.
 #include "hidcontroller/hid_device_read_thread.h"
 #include "hidcontroller/tests/controller_fixture.h"
+
+#include <algorithm>
+#include <functional>
 
 namespace hidcontroller::testing {
 namespace {
@@ -140,25 +144,6 @@ TEST_F(ReadThreadTest, AHandlerThatSwapsItselfTakesEffectWithTheNextReport) {
     EXPECT_EQ(r.stamps[4], 0xFFFFFFFFu);
 }
 
-TEST_F(ReadThreadTest, AHandlerThatFreesItsOwnDeviceDoesNotHang) {
-    addDevice();
-    start();
-    struct Releaser {
-        std::vector<std::unique_ptr<THidDevice>>* held;
-        int reports = 0;
-        void data(THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {
-            if (++reports == 2)
-                held->clear(); // the device and its thread go from inside the hand-over
-        }
-    } releaser{&held};
-    acquire(0).SetDataHandler(THidDataEvent::of<&Releaser::data>(releaser));
-    ASSERT_TRUE(pumpUntil([&] { return held.empty(); }));
-    settle();
-    EXPECT_EQ(releaser.reports, 2);
-    ASSERT_EQ(controller->deviceCount(), 1);
-    EXPECT_FALSE(controller->deviceAt(0).CheckedOut()) << "checked back in";
-}
-
 TEST_F(ReadThreadTest, DeviceUnpluggedUnderARunningThread) {
     const DeviceId id = addDevice();
     start();
@@ -191,6 +176,209 @@ TEST_F(ReadThreadTest, TwoDevicesInterleaveOnOneUiThread) {
     held.clear();
     EXPECT_FALSE(r1.wrongThread || r2.wrongThread);
 }
+
+// Stops in every order they can come in: from inside a hand-over and from outside,
+// for the device whose report is being handled and for another one, with message
+// loops nested inside hand-overs and device-change notifications arriving in them.
+// None may hang (the fixture's watchdog) or touch a freed device or thread (the
+// sanitizers), and the bus audit must stay clean (the fixture's TearDown).
+class StopSituations;
+struct StopCase {
+    const char* name;
+    void (StopSituations::*run)();
+};
+
+class StopSituations : public ControllerTest, public ::testing::WithParamInterface<StopCase> {
+public:
+    // A data handler that counts its device's reports and runs `action` at the `at`-th.
+    struct Script {
+        int at = 0;
+        std::function<void()> action;
+        int reports = 0;
+        void data(THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {
+            if (++reports == at && action)
+                action();
+        }
+        THidDataEvent handler() { return THidDataEvent::of<&Script::data>(*this); }
+    };
+
+    void handlerFreesItsOwnDevice();
+    void handlerFreesItsOwnDeviceThenASecondWithAReportWaiting();
+    void aHandOverOfAnotherDeviceFreesTheOneWhoseHandOverRunsBelow();
+    void nestedLoopInAHandOverWhileADeviceChangeRepairs();
+    void stopFromOutsideWhileAWaitingReportFreesItsDevice();
+    void stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne();
+
+protected:
+    // The handlers outlive every device (TearDown frees the devices first).
+    Script a, b, a2, b2;
+    THidDevice* A = nullptr;
+    THidDevice* B = nullptr;
+
+    // Two streaming devices (A may be described otherwise), both checked out.
+    void startTwo(DeviceDescription da = {}) {
+        addDevice(std::move(da), 1);
+        addDevice({}, 2);
+        start();
+        A = &acquire(0);
+        B = &acquire(1);
+    }
+    // Frees a held device; the list is whole again before its destructor runs, as
+    // that may free other devices.
+    void release(THidDevice* d) {
+        for (auto it = held.begin(); it != held.end(); ++it) {
+            if (it->get() == d) {
+                std::unique_ptr<THidDevice> gone = std::move(*it);
+                held.erase(it);
+                gone.reset();
+                return;
+            }
+        }
+        ADD_FAILURE() << "not a held device";
+    }
+    bool holds(const THidDevice* d) const {
+        return std::any_of(held.begin(), held.end(), [d](const auto& h) { return h.get() == d; });
+    }
+    // The user-interface thread's loop until `done` holds, and the wait for a reader to
+    // hand a report over: the watchdog, not a time limit, ends one that never ends.
+    bool until(const std::function<bool()>& done) { return pump.runUntil(done, 1h); }
+    void waitForAHandOver() { ASSERT_TRUE(pump.calls().waitForCall(1h)); }
+    // What the caller-ID component does at a change: free every held device, then
+    // take both again with handlers of their own.
+    void repair(THidDeviceController&) {
+        while (!held.empty())
+            release(held.front().get());
+        A = &acquire(0);
+        A->SetDataHandler(a2.handler());
+        B = &acquire(1);
+        B->SetDataHandler(b2.handler());
+    }
+    void expectCheckedIn(int index) {
+        ASSERT_LT(index, controller->deviceCount());
+        EXPECT_FALSE(controller->deviceAt(index).CheckedOut()) << "device " << index;
+    }
+};
+
+void StopSituations::handlerFreesItsOwnDevice() {
+    startTwo();
+    a.at = 2;
+    a.action = [this] { release(A); };
+    A->SetDataHandler(a.handler());
+    ASSERT_TRUE(until([&] { return !holds(A); }));
+    settle();
+    EXPECT_EQ(a.reports, 2);
+    expectCheckedIn(0);
+}
+
+void StopSituations::handlerFreesItsOwnDeviceThenASecondWithAReportWaiting() {
+    startTwo();
+    B->SetDataHandler(b.handler());
+    int bAtRelease = 0;
+    a.at = 2;
+    a.action = [&] {
+        waitForAHandOver(); // B's reader waits for this thread with a report
+        bAtRelease = b.reports;
+        release(A);
+        release(B);
+    };
+    A->SetDataHandler(a.handler());
+    ASSERT_TRUE(until([&] { return held.empty(); }));
+    settle();
+    EXPECT_EQ(b.reports, bAtRelease + 1) << "B's waiting report reached its handler first";
+    expectCheckedIn(0);
+    expectCheckedIn(1);
+}
+
+void StopSituations::aHandOverOfAnotherDeviceFreesTheOneWhoseHandOverRunsBelow() {
+    startTwo();
+    B->SetDataHandler(b.handler());
+    a.at = 2;
+    a.action = [this] {
+        b.at = b.reports + 1;
+        b.action = [this] { release(A); };
+        EXPECT_TRUE(until([&] { return !holds(A); }));
+    };
+    A->SetDataHandler(a.handler());
+    ASSERT_TRUE(until([&] { return !holds(A); }));
+    const int bThen = b.reports;
+    ASSERT_TRUE(until([&] { return b.reports >= bThen + 3; })) << "B streams on";
+    expectCheckedIn(0);
+}
+
+void StopSituations::nestedLoopInAHandOverWhileADeviceChangeRepairs() {
+    DeviceDescription other;
+    other.vendorId = 0x046D;
+    other.productId = 0xC077;
+    startTwo();
+    const DeviceId mouse = addDevice(other, 3, false);
+    controller->setLoading(true);
+    controller->SetOnDeviceChange(TNotifyEvent::of<&StopSituations::repair>(*this));
+    controller->setLoading(false);
+    B->SetDataHandler(b.handler());
+    bool loopEnded = false;
+    a.at = 2;
+    a.action = [&, mouse] {
+        bus.apply(mouse, DeviceAction::Plug); // its notification comes in the loop below
+        loopEnded = until([&] { return a2.reports >= 3 && b2.reports >= 3; });
+    };
+    A->SetDataHandler(a.handler());
+    ASSERT_TRUE(until([&] { return loopEnded; }));
+    EXPECT_EQ(a.reports, 2);
+    EXPECT_EQ(controller->deviceCount(), 3);
+    const int a2Then = a2.reports;
+    ASSERT_TRUE(until([&] { return a2.reports >= a2Then + 3; })) << "the new A streams on";
+}
+
+void StopSituations::stopFromOutsideWhileAWaitingReportFreesItsDevice() {
+    startTwo();
+    a.at = 1;
+    a.action = [this] { release(A); };
+    A->SetDataHandler(a.handler());
+    waitForAHandOver();
+    A->SetDataHandler({}); // serves the waiting report, whose handler frees A
+    EXPECT_FALSE(holds(A));
+    EXPECT_EQ(a.reports, 1);
+    settle();
+    expectCheckedIn(0);
+}
+
+void StopSituations::stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne() {
+    DeviceDescription silent;
+    silent.silent = true;
+    startTwo(silent);
+    A->SetReadThreadWait(10);
+    A->SetDataHandler(a.handler()); // its reader sleeps with a read pending
+    b.at = 1;
+    b.action = [this] { release(A); };
+    B->SetDataHandler(b.handler());
+    waitForAHandOver();  // B's first report
+    A->StopReadThread(); // serves B's report, whose handler frees A
+    EXPECT_FALSE(holds(A));
+    EXPECT_EQ(a.reports, 0);
+    settle();
+    expectCheckedIn(0);
+}
+
+TEST_P(StopSituations, NeitherHangNorTouchWhatIsFreed) {
+    (this->*GetParam().run)();
+}
+
+const StopCase kStopCases[] = {
+    {"HandlerFreesItsOwnDevice", &StopSituations::handlerFreesItsOwnDevice},
+    {"HandlerFreesItsOwnDeviceThenASecondWithAReportWaiting",
+     &StopSituations::handlerFreesItsOwnDeviceThenASecondWithAReportWaiting},
+    {"AHandOverOfAnotherDeviceFreesTheOneWhoseHandOverRunsBelow",
+     &StopSituations::aHandOverOfAnotherDeviceFreesTheOneWhoseHandOverRunsBelow},
+    {"NestedLoopInAHandOverWhileADeviceChangeRepairs",
+     &StopSituations::nestedLoopInAHandOverWhileADeviceChangeRepairs},
+    {"StopFromOutsideWhileAWaitingReportFreesItsDevice",
+     &StopSituations::stopFromOutsideWhileAWaitingReportFreesItsDevice},
+    {"StopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne",
+     &StopSituations::stopFromOutsideWhileAnotherDevicesReportFreesTheSleepingOne},
+};
+
+INSTANTIATE_TEST_SUITE_P(ReadThread, StopSituations, ::testing::ValuesIn(kStopCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace hidcontroller::testing

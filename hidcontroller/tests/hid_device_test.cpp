@@ -2,11 +2,15 @@
 // rule, input-buffer counts, capabilities, writes, and its two construction errors.
 #include "hidcontroller/hid_device_read_thread.h"
 #include "hidcontroller/tests/controller_fixture.h"
+#include "platform/tests/forwarding_api.h"
+
+#include <set>
 
 namespace hidcontroller::testing {
 namespace {
 
 using namespace platform;
+using platform::testing::ForwardingApi;
 
 using DeviceTest = ControllerTest;
 
@@ -132,6 +136,20 @@ TEST_F(DeviceTest, CapabilitiesGiveTheReportSizesAndCacheThePreparsedData) {
     EXPECT_FALSE(dev.SyncHandleOpen());
 }
 
+TEST_F(DeviceTest, CapabilitiesWithoutPreparsedDataAreZeroAndAskThePlatformNothing) {
+    addDevice();
+    start();
+    THidDevice& listed = controller->deviceAt(0); // not checked out: nothing can be fetched
+    HidCaps caps;
+    caps.InputReportByteLength = 7;
+    caps.OutputReportByteLength = 7;
+    listed.GetCapabilities(caps);
+    EXPECT_EQ(caps.InputReportByteLength, 0);
+    EXPECT_EQ(caps.OutputReportByteLength, 0);
+    EXPECT_EQ(listed.FetchPreparsedData(), kNullPreparsedData);
+    EXPECT_TRUE(bus.audit().misuse.empty()) << bus.audit().describe();
+}
+
 TEST_F(DeviceTest, WritesTheStartCommandThroughTheSynchronousHandle) {
     const DeviceId id = addDevice();
     start();
@@ -170,6 +188,94 @@ TEST_F(DeviceTest, DeviceOpenedWithoutAccessIsIdentifiedButCannotWriteOrRead) {
     } sink;
     dev.SetDataHandler(THidDataEvent::of<&Sink::data>(sink));
     EXPECT_EQ(dev.ReadThread(), nullptr);
+}
+
+// Holds the user-interface thread inside the close of a device's overlapped write
+// handle, once its read handle was closed, until the reader has made its next move:
+// it opens the device again, or it finds that it cannot start a read.
+class ReaderStepApi final : public ForwardingApi {
+public:
+    explicit ReaderStepApi(Api& inner) : ForwardingApi(inner) {}
+
+    Handle CreateFileA(const char* f, Dword a, Dword s, SecurityAttributes* sa, Dword c, Dword fl,
+                       Handle t) override {
+        const Handle h = inner().CreateFileA(f, a, s, sa, c, fl, t);
+        std::lock_guard lock(mutex_);
+        if (fl & kFileFlagOverlapped)
+            (a & kGenericWrite ? writeHandles_ : readHandles_).insert(h);
+        if (std::this_thread::get_id() != ui_ && h != kInvalidHandleValue)
+            noteReaderMove(true);
+        return h;
+    }
+    Dword GetLastError() override {
+        const Dword e = inner().GetLastError();
+        if (std::this_thread::get_id() != ui_) {
+            std::lock_guard lock(mutex_);
+            noteReaderMove(false);
+        }
+        return e;
+    }
+    bool CloseHandle(Handle h) override {
+        const bool closed = inner().CloseHandle(h);
+        if (std::this_thread::get_id() != ui_)
+            return closed;
+        std::unique_lock lock(mutex_);
+        if (readHandles_.count(h)) {
+            armed_ = true;
+            moved_ = false;
+        } else if (writeHandles_.count(h) && armed_) {
+            moved_changed_.wait(lock, [this] { return moved_; });
+            armed_ = false;
+        }
+        return closed;
+    }
+
+    bool reopened() const {
+        std::lock_guard lock(mutex_);
+        return reopened_;
+    }
+
+private:
+    void noteReaderMove(bool opened) {
+        if (!armed_ || moved_)
+            return;
+        moved_ = true;
+        reopened_ = reopened_ || opened;
+        moved_changed_.notify_all();
+    }
+
+    const std::thread::id ui_ = std::this_thread::get_id();
+    mutable std::mutex mutex_;
+    std::condition_variable moved_changed_;
+    std::set<Handle> readHandles_, writeHandles_;
+    bool armed_ = false;
+    bool moved_ = false;
+    bool reopened_ = false;
+};
+
+TEST_F(DeviceTest, AReaderDoesNotOpenADeviceThatIsBeingMarkedUnplugged) {
+    DeviceDescription silent;
+    silent.silent = true; // the reader waits with a read pending
+    addDevice(silent);
+    ReaderStepApi steps(api);
+    controller = std::make_unique<THidDeviceController>(steps, pump);
+    settle();
+    THidDevice& dev = acquire(0);
+    dev.SetReadThreadWait(10);
+    ASSERT_TRUE(dev.OpenOverlappedHandle(true)); // closed after the read side
+    struct Ignore {
+        void data(THidDevice&, std::uint8_t, const std::uint8_t*, std::uint16_t) {}
+    } ignore;
+    dev.SetDataHandler(THidDataEvent::of<&Ignore::data>(ignore));
+    ASSERT_TRUE(pumpUntil([&] { return dev.ReadHandleOpen(); }, 1h));
+    const int opened = bus.audit().devices[0].handlesOpened;
+
+    dev.MarkUnplugged(); // the reader's pending read ends while the handles close
+    EXPECT_FALSE(steps.reopened()) << "the reader opened the device again";
+    EXPECT_FALSE(dev.ReadHandleOpen());
+    EXPECT_EQ(bus.audit().devices[0].handlesOpened, opened);
+    held.clear();
+    controller.reset(); // before the API it was made with
 }
 
 TEST_F(DeviceTest, ReadThreadWaitAcceptsTenToTenThousand) {

@@ -11,24 +11,48 @@ constexpr const char* kClassName = "NorvellixHidControllerWindow";
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-void registerClassOnce() {
-    static const bool registered = [] {
+// The hidden windows' class, registered with the instance of the module that holds
+// this code (the control library, or a test program) on first use, and unregistered
+// when that module unloads, as its statics go: the system keeps a library's classes
+// after it is unloaded, and a class left behind would send the windows of a library
+// loaded again into the old image.
+class WindowClass {
+public:
+    WindowClass() {
+        ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             reinterpret_cast<LPCSTR>(&windowProcedure), &instance_);
         WNDCLASSA wc{};
         wc.lpfnWndProc = windowProcedure;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.hInstance = instance_;
         wc.lpszClassName = kClassName;
-        return ::RegisterClassA(&wc) != 0;
-    }();
-    (void)registered;
+        registered_ = ::RegisterClassA(&wc) != 0;
+    }
+    ~WindowClass() {
+        if (registered_)
+            ::UnregisterClassA(kClassName, instance_);
+    }
+    WindowClass(const WindowClass&) = delete;
+    WindowClass& operator=(const WindowClass&) = delete;
+
+    HINSTANCE instance() const { return instance_; }
+
+private:
+    HMODULE instance_ = nullptr;
+    bool registered_ = false;
+};
+
+const WindowClass& windowClass() {
+    static const WindowClass registered;
+    return registered;
 }
 
 // A hidden top-level window (message-only windows get no broadcasts).
 class HiddenWindow final : public NotificationWindow {
 public:
     explicit HiddenWindow(WindowProc proc) : proc_(std::move(proc)) {
-        registerClassOnce();
         hwnd_ = ::CreateWindowExA(0, kClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr);
+                                  windowClass().instance(), nullptr);
         if (hwnd_)
             ::SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }

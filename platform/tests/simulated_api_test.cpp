@@ -557,9 +557,11 @@ TEST_F(BusTest, CapabilitiesComeFromPreparsedDataUntilItIsFreed) {
     EXPECT_TRUE(api.HidD_FreePreparsedData(data));
     EXPECT_EQ(api.HidP_GetCaps(data, &caps), kHidpStatusInvalidPreparsedData);
     EXPECT_FALSE(api.HidD_FreePreparsedData(data));
+    EXPECT_EQ(api.HidP_GetCaps(kNullPreparsedData, &caps), kHidpStatusInvalidPreparsedData);
     const Audit a = bus.audit();
-    ASSERT_EQ(a.misuse.size(), 2u);
+    ASSERT_EQ(a.misuse.size(), 3u);
     EXPECT_EQ(a.misuse[1].kind, MisuseKind::FreeOfFreedPreparsedData);
+    EXPECT_EQ(a.misuse[2].kind, MisuseKind::NilPreparsedData);
 }
 
 // ---- errors, modules, version
