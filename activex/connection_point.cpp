@@ -76,6 +76,15 @@ using ConnectionEnumerator =
 using PointEnumerator =
     Enumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
 
+// By-reference semantics over a copy: the caller's variable takes what the sinks
+// left only when they changed it. A sink that changed nothing must not undo what
+// the source wrote to the variable during the call (a handler may call back into
+// the source, which then sets the very variables the event passed).
+template <typename T> void writeIfChanged(T& variable, const T& passed, T left) {
+    if (left != passed)
+        variable = std::move(left);
+}
+
 } // namespace
 
 ConnectionPoint::ConnectionPoint(IConnectionPointContainer& owner, REFIID iid, size_t maxSinks)
@@ -179,7 +188,7 @@ void EventArgs::addBstrRef(std::string& utf8) {
     V_VT(&a) = VT_BYREF | VT_BSTR;
     V_BSTRREF(&a) = b.addressOf();
     args_.push_back(a);
-    writeBacks_.push_back([&b, &utf8] { utf8 = b.utf8(); });
+    writeBacks_.push_back([&b, &utf8, passed = utf8] { writeIfChanged(utf8, passed, b.utf8()); });
 }
 
 void EventArgs::addVariantRef(std::string& utf8) {
@@ -189,7 +198,8 @@ void EventArgs::addVariantRef(std::string& utf8) {
     V_VT(&a) = VT_BYREF | VT_VARIANT;
     V_VARIANTREF(&a) = v.get();
     args_.push_back(a);
-    writeBacks_.push_back([&v, &utf8] { utf8 = variantToUtf8(*v.get()); });
+    writeBacks_.push_back(
+        [&v, &utf8, passed = utf8] { writeIfChanged(utf8, passed, variantToUtf8(*v.get())); });
 }
 
 void EventArgs::addBstr(const std::string& utf8) {
@@ -209,7 +219,7 @@ void EventArgs::addShortRef(short& value) {
     V_VT(&a) = VT_BYREF | VT_I2;
     V_I2REF(&a) = &s;
     args_.push_back(a);
-    writeBacks_.push_back([&s, &value] { value = s; });
+    writeBacks_.push_back([&s, &value, passed = value] { writeIfChanged(value, passed, s); });
 }
 
 DISPPARAMS EventArgs::params() {

@@ -59,8 +59,8 @@ HRESULT enumConnectionPoints(std::vector<ComPtr<IConnectionPoint>> points,
                              IEnumConnectionPoints** e) noexcept;
 
 // The arguments of one event call in declaration order. By-reference arguments
-// point at storage held here; after the call, writeBack() copies what the
-// sinks left there into the caller's strings.
+// point at storage held here; after the call, writeBack() copies into the
+// caller's variables what the sinks changed there, and only that.
 class EventArgs {
 public:
     EventArgs() = default;

@@ -12,6 +12,15 @@ using hidcontroller::THidDeviceController;
 
 namespace {
 
+// Whether the device opens for reading and writing now: a device that another
+// program holds exclusively opens only for its identity, and its reading thread
+// would never start.
+bool canBeRead(THidDevice& device) {
+    const bool readable = device.OpenSyncHandle() && device.ReadWriteAccess();
+    device.CloseSyncHandle();
+    return readable;
+}
+
 std::u16string widenAscii(const char* text) {
     std::u16string out;
     for (; *text; ++text)
@@ -114,6 +123,10 @@ bool TNorvellix_Component::HidCtlEnumerate(THidDevice& HidDev, int Idx) {
         BuildDeviceName(HidDev.GetProductText(), HidDev.Attributes().VendorID,
                         HidDev.Attributes().ProductID, HidDev.GetSerialText());
     if (name.compare(0, kDeviceNamePrefixLength, DeviceNamePrefix) != 0)
+        return true;
+    // Paired, it would be reported connected though no report can reach it; the pass
+    // after the next device change tries it again.
+    if (!canBeRead(HidDev))
         return true;
     ListItem item{name.substr(0, kListItemLength), nullptr};
     // A device that cannot be checked out is not listed: pairing needs its object.

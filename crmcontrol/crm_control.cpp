@@ -6,6 +6,7 @@
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
@@ -60,6 +61,8 @@ void CrmControl::UserControl_Terminate() {
 }
 
 void CrmControl::RaiseDisconnected() {
+    sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
+    sv_.Device2Reported = false;
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -72,6 +75,7 @@ void CrmControl::Timer1_Timer() {
     if (inTick_)
         return;
     const devicelink::TickGuard scope(inTick_);
+    lostThisTick_ = {};
     LatchTwoDevices();
     FallBackToOneDevice();
     SuperviseDevice1();
@@ -79,9 +83,15 @@ void CrmControl::Timer1_Timer() {
     SuperviseConnection();
 }
 
-// Two devices counted: rediscover both, and both go through first sight again.
+// Two devices counted: rediscover both, and both go through first sight and
+// calibration again, so that the host is told of both.
 void CrmControl::LatchTwoDevices() {
     auto& d = link_;
+    if (SecondDeviceScanDue()) {
+        d.ScanDevicePresence();
+        if (d.MatchingDeviceCount < 2)
+            sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+    }
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
         d.Device1Seen = false;
@@ -90,9 +100,67 @@ void CrmControl::LatchTwoDevices() {
         setNoDevices(d);
         sv_.TwoDeviceRescanDone = true;
         sv_.TwoDeviceMode = true;
+        sv_.CalibratedBeforeTakeIn = sv_.CalibrationDone;
+        sv_.CalibrationDone = false;
+        // Counted, but gone (or held) by the time discovery came to it.
+        if (!d.DeviceDetected_2)
+            LeaveTwoDeviceMode();
     }
     if (d.MatchingDeviceCount != 2 && sv_.TwoDeviceRescanDone)
         sv_.TwoDeviceRescanDone = false;
+}
+
+// A second device (new, back, or let go by another program) shows only in a presence
+// scan, which otherwise runs only while Device1 is not seen.
+bool CrmControl::SecondDeviceScanDue() {
+    const auto& d = link_;
+    if (!d.DeviceDetected_1 || !d.Device1Seen || d.Device2Seen || sv_.TwoDeviceMode) {
+        sv_.SecondDeviceScanTicks = 0;
+        return false;
+    }
+    if (++sv_.SecondDeviceScanTicks < sv_.SecondDeviceScanInterval)
+        return false;
+    sv_.SecondDeviceScanTicks = 0;
+    return true;
+}
+
+// Device2 lost in two-device mode, or not opened by the latch. It stays out until a
+// scan counts a second device again and the latch takes it in: rediscovery would open
+// a silent one again at once, and its lines would be read under no serial.
+void CrmControl::LeaveTwoDeviceMode() {
+    auto& d = link_;
+    sv_.TwoDeviceMode = false;
+    sv_.TwoDeviceRescanDone = false;
+    d.MatchingDeviceCount = 1; // until the next scan counts again
+    d.CloseReadHandle2();
+    d.CloseWriteHandle2();
+    d.DevicePathName_2.clear();
+    d.HIDHandle_2 = platform::kInvalidHandleValue;
+    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.DeviceDetected_2 = false;
+    d.Device2Seen = false;
+    setNoDevice(d.DeviceSerialNumber_2);
+    sv_.Device2WasDetected = false;
+    for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
+        zeroLevel_[k - 1] = 0;
+    if (sv_.CalibrationDone && sv_.Device2Reported) {
+        // The host was told of both: one disconnection, and Device1 goes through
+        // first sight and calibration to be reported alone.
+        setNoDevices(d);
+        sv_.CalibrationDone = false;
+        sv_.DeviceStarted = false;
+        sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+        RaiseDisconnected();
+    } else {
+        // Lost before the host heard of it: Device1's connection stands as it was
+        // (reported alone, or before the take-in).
+        if (!sv_.CalibrationDone)
+            sv_.CalibrationDone = sv_.CalibratedBeforeTakeIn;
+        if (sv_.CalibrationDone)
+            sv_.CalibrationDelayTicks = 0;
+        sv_.SecondDeviceScanInterval =
+            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanTicks);
+    }
 }
 
 void CrmControl::FallBackToOneDevice() {
@@ -147,6 +215,8 @@ void CrmControl::SuperviseDevice2() {
     for (int k = kLinesPerDevice + 1; k <= kLineCount; ++k)
         zeroLevel_[k - 1] = 0;
     sv_.Device2WasDetected = false;
+    if (sv_.TwoDeviceMode)
+        LeaveTwoDeviceMode();
 }
 
 void CrmControl::SuperviseConnection() {
@@ -166,13 +236,15 @@ void CrmControl::SuperviseConnection() {
         FirstSight();
     } else {
         // Calibration in the eleventh tick that finds the device known; the tick
-        // of first sight does not count.
+        // of first sight does not count. A handler of the connection that reset the
+        // control (the device is no longer known) leaves it to be done again after
+        // the next first sight.
         if (!sv_.CalibrationDone) {
             if (sv_.CalibrationDelayTicks > 9)
                 CalibrateAndReportConnection();
             ++sv_.CalibrationDelayTicks;
             if (sv_.CalibrationDelayTicks > 10) {
-                sv_.CalibrationDone = true;
+                sv_.CalibrationDone = d.DeviceSerialNumber_1 != kNoDevice;
                 sv_.CalibrationDelayTicks = 0;
             }
         }
@@ -229,6 +301,10 @@ void CrmControl::DrawStartCommandFiller() {
     crmcontrol::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
+// A device whose read fails is lost and keeps its zero levels: its buffer holds no
+// fresh report. The connection is reported only when Device1 calibrated; a lost
+// Device2 is reported as absent ("0"). Either loss takes its usual course in the
+// next tick.
 void CrmControl::CalibrateAndReportConnection() {
     const auto calibrate = [this](const auto& report, int firstLine) {
         int sum[kLinesPerDevice] = {};
@@ -238,12 +314,16 @@ void CrmControl::CalibrateAndReportConnection() {
         for (int p = 1; p <= kLinesPerDevice; ++p)
             zeroLevel_[firstLine - 1 + p - 1] = signalpath::meanOfSixteen(sum[p - 1]);
     };
-    link_.ReadInputReport1();
+    if (!ReadReport(1))
+        return;
     calibrate(link_.ReadBuffer_1, 1);
     if (link_.Device2Seen) {
-        link_.ReadInputReport2();
-        calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+        if (ReadReport(2))
+            calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+        else
+            setNoDevice(link_.DeviceSerialNumber_2);
     }
+    sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -278,12 +358,13 @@ void CrmControl::TestLine(int lineIndex) {
     }
 }
 
-void CrmControl::ReadReport(int device) {
-    devicelink::readReportInTick(link_, device, lostThisTick_);
+bool CrmControl::ReadReport(int device) {
+    return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
+// A read that fails leaves the device's buffer as it was: its lines are tested
+// and captured on that content, and the supervision handles the loss next tick.
 void CrmControl::WatchLines() {
-    lostThisTick_ = {};
     const bool second = link_.Device2Seen;
     ReadReport(1);
     SampleDevice(1);

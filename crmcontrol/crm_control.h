@@ -36,6 +36,13 @@ struct LineState {
     std::array<int, kCaptureSamples + 1> CaptureBuffer{};
 };
 
+// While Device1 is seen and Device2 is not, a presence scan looks for a second device
+// every so many ticks (about half a second at the devices' pace); the wait doubles,
+// up to its bound, after each second device that was taken in and lost before the
+// host heard of it (a device that stays silent costs every look a read time-out).
+inline constexpr int kSecondDeviceScanTicks = 250;
+inline constexpr int kMaxSecondDeviceScanTicks = 32 * kSecondDeviceScanTicks;
+
 // The supervision flags of one control instance.
 struct SupervisionState {
     bool TwoDeviceRescanDone = false;
@@ -45,6 +52,15 @@ struct SupervisionState {
     bool CalibrationDone = false;
     std::int16_t CalibrationDelayTicks = 0;
     bool DeviceStarted = false;
+    // The look for a second device: ticks counted towards it, and the wait.
+    int SecondDeviceScanTicks = 0;
+    int SecondDeviceScanInterval = kSecondDeviceScanTicks;
+    // Whether Device1's connection had been reported when the latch last took two
+    // devices in; it stands if the second one is lost before it is reported.
+    bool CalibratedBeforeTakeIn = false;
+    // Whether the last connection reported to the host named Device2 (its calibration
+    // read may have failed, and then it was reported as absent).
+    bool Device2Reported = false;
 };
 
 class CrmControl {
@@ -81,6 +97,8 @@ public:
 private:
     // The supervision steps of a tick, in their order.
     void LatchTwoDevices();
+    bool SecondDeviceScanDue();
+    void LeaveTwoDeviceMode();
     void FallBackToOneDevice();
     void SuperviseDevice1();
     void SuperviseDevice2();
@@ -92,7 +110,9 @@ private:
     void BuildStartCommand();
     void DrawStartCommandFiller();
     void WatchLines();
-    void ReadReport(int device);
+    // One report of device 1 or 2; after a failed read, or for a device already
+    // lost, the tick makes no further read of it. False when it is lost.
+    bool ReadReport(int device);
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
     void TestLine(int lineIndex);
     void Capture();

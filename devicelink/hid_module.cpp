@@ -171,6 +171,17 @@ void HIDmodule::walkInterfaces(OnCandidate onCandidate, AfterMember afterMember)
     CheckApiResult("DestroyDeviceInfoList");
 }
 
+// The candidate's identity handle (read and write access, as a reading and a writing
+// handle will need) and its attributes.
+void HIDmodule::openIdentity(const std::string& path) {
+    identityHandle_ = api_.CreateFileA(path.c_str(), kGenericRead | kGenericWrite, kShareReadWrite,
+                                       &securityAttributes_, kOpenExisting, 0, kNullHandle);
+    CheckApiResult("CreateFile");
+    attributes_.Size = kHidAttributesSize;
+    api_.HidD_GetAttributes(identityHandle_, &attributes_);
+    CheckApiResult("HidD_GetAttributes");
+}
+
 bool HIDmodule::identityMatches() {
     return attributes_.VendorID == kVendorId && attributes_.ProductID == kProductId &&
            identityHandle_ != kInvalidHandleValue;
@@ -199,14 +210,7 @@ void HIDmodule::findDevice(int which) {
     d.detected = false;
     walkInterfaces(
         [&](const std::string& path) {
-            identityHandle_ =
-                api_.CreateFileA(path.c_str(), kGenericRead | kGenericWrite, kShareReadWrite,
-                                 &securityAttributes_, kOpenExisting, 0, kNullHandle);
-            CheckApiResult("CreateFile");
-            attributes_.Size = kHidAttributesSize;
-            api_.HidD_GetAttributes(identityHandle_, &attributes_);
-            CheckApiResult("HidD_GetAttributes");
-
+            openIdentity(path);
             // Device2 must differ from Device1, unless it is the Device2 already known.
             const bool passes = identityMatches();
             const bool skipped =
@@ -256,7 +260,11 @@ void HIDmodule::ScanDevicePresence() {
             // An empty path (the detail call failed) names no device.
             if (path.empty())
                 return false;
-            if (path.starts_with(kDevicePathPrefix))
+            const bool known = path == DevicePathName_1 || path == DevicePathName_2;
+            // Another device counts only when discovery would accept it: one held by
+            // another program, or one discovery refuses, would latch two-device mode
+            // for a second device that never opens.
+            if (path.starts_with(kDevicePathPrefix) && (known || acceptable(path)))
                 ++MatchingDeviceCount;
             if (path == DevicePathName_1)
                 Device1Seen = true;
@@ -280,24 +288,39 @@ void HIDmodule::forgetDevice2() {
     DeviceDetected_2 = false;
 }
 
+// Discovery's test of a candidate that is not an open device, for the presence scan:
+// its identity handle is opened and closed again, and Capabilities stays as it is.
+bool HIDmodule::acceptable(const std::string& path) {
+    openIdentity(path);
+    const bool accepted = identityMatches() && candidateCapabilities().has_value();
+    closeIdentityHandle();
+    return accepted;
+}
+
 bool HIDmodule::ReadDeviceCapabilities() {
+    const auto caps = candidateCapabilities();
+    if (caps)
+        Capabilities = *caps;
+    return caps.has_value();
+}
+
+std::optional<HidCaps> HIDmodule::candidateCapabilities() {
     PreparsedData data = kNullPreparsedData;
     const bool gotData = api_.HidD_GetPreparsedData(identityHandle_, &data);
     CheckApiResult("HidD_GetPreparsedData");
     if (!gotData || data == kNullPreparsedData)
-        return false; // the report lengths are unknown, so the device cannot be read
+        return std::nullopt; // the report lengths are unknown, so the device cannot be read
     HidCaps caps{};
     const NtStatus status = api_.HidP_GetCaps(data, &caps);
     CheckApiResult("HidP_GetCaps");
     api_.HidD_FreePreparsedData(data);
     CheckApiResult("HidD_FreePreparsedData");
     if (status != kHidpStatusSuccess)
-        return false;
+        return std::nullopt;
     if (caps.InputReportByteLength > kMaxInputReportLength ||
         caps.OutputReportByteLength > kMaxOutputReportLength)
-        return false;
-    Capabilities = caps;
-    return true;
+        return std::nullopt;
+    return caps;
 }
 
 // ---- Reports.
@@ -349,6 +372,11 @@ void HIDmodule::readInputReport(const Device& d) {
     }
     api_.ResetEvent(ReadEvent);
     CheckApiResult("ResetEvent");
+}
+
+bool HIDmodule::CanRead(int device) const {
+    const Handle variable = device == 1 ? ReadHandle_1 : ReadHandle_2;
+    return usable(variable, readHeld_[device == 1 ? 0 : 1]) != kInvalidHandleValue;
 }
 
 void HIDmodule::WriteOutputReport1() {

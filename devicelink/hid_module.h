@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,8 +81,9 @@ public:
     void FindDevice1();
     // Opens a caller-ID device whose path differs from Device1's (or is Device2's).
     void FindDevice2();
-    // Counts the present interfaces by path prefix and sets the seen flags; opens
-    // nothing; may forget Device2.
+    // Counts the present interfaces by path prefix (an interface that is not an open
+    // device only when discovery would accept it) and sets the seen flags; keeps no
+    // handle open; may forget Device2.
     void ScanDevicePresence();
     // Reads the report lengths of the candidate under test into Capabilities. False
     // (and Capabilities unchanged) when they cannot be read or would not fit.
@@ -96,6 +98,10 @@ public:
     // writes nothing to Device2).
     void WriteOutputReport1();
     void WriteOutputReport2();
+    // Whether a read of Device1 (1) or Device2 (2) can reach the device: the module
+    // still holds its reading handle open. Without it a read fails, but only after
+    // waiting out its whole limit.
+    bool CanRead(int device) const;
 
     // ---- Errors and diagnostics.
     // Looks up the message of the last platform error and drops it.
@@ -128,7 +134,11 @@ private:
     Device device(int which);
     template <class OnCandidate, class AfterMember>
     void walkInterfaces(OnCandidate onCandidate, AfterMember afterMember);
+    void openIdentity(const std::string& path);
     bool identityMatches();
+    bool acceptable(const std::string& path);
+    // The candidate's report lengths, when they can be read and would fit.
+    std::optional<platform::HidCaps> candidateCapabilities();
     void closeIdentityHandle();
     void findDevice(int which);
     void openDevice(const Device& d);

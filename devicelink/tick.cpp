@@ -5,15 +5,19 @@ namespace devicelink {
 
 bool readReportInTick(HIDmodule& link, int device, LostThisTick& lost) {
     bool& gone = lost[device - 1];
+    bool& detected = device == 1 ? link.DeviceDetected_1 : link.DeviceDetected_2;
+    if (!gone && !link.CanRead(device)) {
+        detected = false;
+        gone = true;
+    }
     if (gone)
         return false;
-    bool& detected = device == 1 ? link.DeviceDetected_1 : link.DeviceDetected_2;
     const bool before = detected;
     if (device == 1)
         link.ReadInputReport1();
     else
         link.ReadInputReport2();
-    gone = before && !detected;
+    gone = (before && !detected) || !link.CanRead(device);
     return !gone;
 }
 

@@ -23,14 +23,16 @@ private:
     bool& inTick_;
 };
 
-// Per device (1, 2), whether this tick has lost it; cleared as a tick starts.
+// Per device (1, 2), whether this tick has lost it; cleared as a tick starts,
+// before any of its reads (calibration, line watch, capture).
 using LostThisTick = std::array<bool, 2>;
 
-// Reads the next input report of `device`, unless this tick has lost it: a read
-// that times out closes the device's reading handle, and every further read of
-// it in the tick would only wait out its 500 ms and fail again, changing
-// nothing, so the buffer's content stands for those reports without the wait.
-// False when the device is lost for the rest of the tick.
+// Reads the next input report of `device`, unless this tick has lost it or the
+// device is already marked lost (its reading handle closed by a time-out, or
+// never opened): such a read would only wait out its 500 ms and fail, changing
+// nothing but the detected flag, so the flag is cleared at once and the buffer's
+// content stands for the report. So no tick waits more than one read limit for a
+// device. False when the device is lost for the rest of the tick.
 bool readReportInTick(HIDmodule& link, int device, LostThisTick& lost);
 
 } // namespace devicelink

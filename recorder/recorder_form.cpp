@@ -162,10 +162,8 @@ void RecorderForm::FirstSight() {
 void RecorderForm::KnownDevice() {
     // Calibration in the eleventh tick that finds the device known.
     if (!calibrationDone_) {
-        if (calibrationDelayTicks_ > 9) {
-            Kalibrasyon();
+        if (calibrationDelayTicks_ > 9 && Kalibrasyon())
             view_.command1Enabled = true;
-        }
         ++calibrationDelayTicks_;
         if (calibrationDelayTicks_ > 10) {
             calibrationDone_ = true;
@@ -174,6 +172,7 @@ void RecorderForm::KnownDevice() {
     }
     view_.connectionText = ConnectedText(link_.DeviceSerialNumber_1);
     view_.connectionColour = colour::White;
+    view_.shape2Visible = true;
     if (capturePending_)
         CaptureTick();
     else
@@ -187,6 +186,7 @@ void RecorderForm::NotConnected() {
     setAllLines(text::LineNoDevice, colour::Red);
     view_.connectionText = text::NotConnected;
     view_.connectionColour = colour::Black;
+    view_.shape2Visible = false;
     setNoDevice(link_.DeviceSerialNumber_1);
     link_.MatchingDeviceCount = 0;
     link_.FindDevice1();
@@ -196,8 +196,11 @@ bool RecorderForm::ReadDevice(int device) {
     return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
-void RecorderForm::Kalibrasyon() {
-    ReadDevice(1);
+// A read that fails leaves the zero levels as they were: the buffer holds no fresh
+// report, and the device is forgotten in the next tick.
+bool RecorderForm::Kalibrasyon() {
+    if (!ReadDevice(1))
+        return false;
     setAllLines(text::LineCalibrating, colour::White);
     std::array<int, kLinesPerDevice> sum{};
     for (int g = 0; g < kGroups; ++g)
@@ -207,6 +210,7 @@ void RecorderForm::Kalibrasyon() {
     // default rounding); sum / 16 is exact in a double.
     for (int p = 1; p <= kLinesPerDevice; ++p)
         zeroLevel_[p - 1] = static_cast<int>(std::nearbyint(sum[p - 1] / 16.0));
+    return true;
 }
 
 void RecorderForm::MonitoringTick() {

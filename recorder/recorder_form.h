@@ -25,6 +25,7 @@ inline constexpr std::uint32_t Green = 65280;
 inline constexpr std::uint32_t Red = 255;
 inline constexpr std::uint32_t White = 16777215;
 inline constexpr std::uint32_t Black = 0;
+inline constexpr std::uint32_t Navy = 8388608; // Shape2's fill, RGB(0, 0, 128)
 } // namespace colour
 
 namespace text {
@@ -56,6 +57,9 @@ struct FormView {
     bool shape1Visible = true; // the blinking lamp
     std::string connectionText;
     std::uint32_t connectionColour = colour::Black;
+    // Shape2, the dark ground of the connection text: shown while connected, so
+    // that the white text reads; without it the frame's face is the black text's.
+    bool shape2Visible = false;
     std::array<LineView, kLinesPerDevice> lines;
 };
 
@@ -110,15 +114,16 @@ private:
     void KnownDevice();
     void FirstSight();
     void NotConnected();
-    void Kalibrasyon();
+    // The zero levels from one report; false (nothing taken) when its read failed.
+    bool Kalibrasyon();
     void MonitoringTick();
     void CaptureTick();
     void sinyal_kayit_fonksiyonum();
     void CloseReadHandles();
     void setAllLines(const char* label, std::uint32_t lamp);
-    // One report of Device1 (or Device2); after a time-out in this tick the rest of
-    // the tick's reads of that device are skipped: each would only wait 500 ms and
-    // fail again. True when the device is still open.
+    // One report of Device1 (or Device2); after a time-out in this tick, or for a
+    // device already marked lost, the tick's reads of that device are skipped: each
+    // would only wait 500 ms and fail again. True when the device is still open.
     bool ReadDevice(int device);
 
     devicelink::HIDmodule& link_;

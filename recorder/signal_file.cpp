@@ -3,11 +3,7 @@
 #include "signalpath/descramble.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
 
 namespace recorder {
 
@@ -19,23 +15,6 @@ constexpr std::uint8_t kLineFeed = 10;
 
 bool unfitForFileName(unsigned char c) {
     return c < 32 || std::strchr("/\\*?\"<>|", c) != nullptr;
-}
-
-std::filesystem::path pathFromUtf8(const std::string& name) {
-    std::u8string u8(name.size(), u8'\0');
-    std::transform(name.begin(), name.end(), u8.begin(),
-                   [](char c) { return static_cast<char8_t>(c); });
-    return std::filesystem::path(u8);
-}
-
-std::string reasonFromErrno(const char* what) {
-    const int code = errno;
-    std::string text = what;
-    if (code != 0) {
-        text += ": ";
-        text += std::strerror(code);
-    }
-    return text;
 }
 
 } // namespace
@@ -66,29 +45,6 @@ std::vector<std::uint8_t> SignalFileBytes(const std::string& serial,
     }
     bytes.insert(bytes.end(), {kQuote, kCarriageReturn, kLineFeed});
     return bytes;
-}
-
-bool CurrentDirectoryStore::write(const std::string& name, std::span<const std::uint8_t> bytes,
-                                  std::string& error) {
-    const std::filesystem::path path = pathFromUtf8(name);
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = reasonFromErrno("the file cannot be created");
-        return false;
-    }
-    errno = 0;
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        error = reasonFromErrno("the file cannot be written");
-        // A short file would read as a shorter recording; none is left.
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-        return false;
-    }
-    return true;
 }
 
 RecordingResult WriteRecording(const RecordingInput& input, RandomGenerator& random,

@@ -20,8 +20,12 @@ std::uint8_t LineSignal::valueAt(std::int64_t sample) const {
     return static_cast<std::uint8_t>(std::clamp<long>(std::lround(v), 0, 255));
 }
 
+std::size_t ringingLength(double seconds) {
+    return static_cast<std::size_t>(std::lround(seconds * kSampleRate));
+}
+
 Signal ringingSignal(double seconds, double amplitude, double frequencyHz) {
-    const auto count = static_cast<std::size_t>(std::lround(seconds * kSampleRate));
+    const std::size_t count = ringingLength(seconds);
     Signal out(count);
     for (std::size_t n = 0; n < count; ++n)
         out[n] = static_cast<int>(std::lround(

@@ -36,8 +36,9 @@ private:
 };
 
 // Ringing as the device's front end sees it: a sine at `frequencyHz` (20 Hz on most
-// lines) of the given peak amplitude for `seconds`.
+// lines) of the given peak amplitude for `seconds`, ringingLength(seconds) samples.
 Signal ringingSignal(double seconds, double amplitude, double frequencyHz = 20.0);
+std::size_t ringingLength(double seconds);
 
 // A recording at a chosen level: full scale of the file becomes `level` sample units.
 Signal replaySignal(const WavRecording& recording, double level);

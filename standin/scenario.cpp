@@ -1,5 +1,6 @@
 #include "standin/scenario.h"
 
+#include "standin/bounded_file.h"
 #include "standin/callerid_device.h"
 #include "standin/line_signal.h"
 #include "standin/wav.h"
@@ -8,7 +9,6 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -380,7 +380,7 @@ private:
         fsk.noiseRms = r.number("noise", 0, 0, 100);
         fsk.noiseSeed = static_cast<std::uint32_t>(1000 + out_.signals.size());
         s.samples = synthesizeBurst(format, info, layout, fsk);
-        out_.signals.push_back(std::move(s));
+        place(std::move(s));
     }
 
     void ring(Reader& r) {
@@ -388,8 +388,9 @@ private:
         const double duration = r.number("duration", 2.0, 0.001, 60);
         const double amplitude = r.number("amplitude", 100, 0, 255);
         const double frequency = r.number("frequency", 20, 1, 100);
+        reserve(ringingLength(duration));
         s.samples = ringingSignal(duration, amplitude, frequency);
-        out_.signals.push_back(std::move(s));
+        place(std::move(s));
     }
 
     void wav(Reader& r) {
@@ -405,7 +406,20 @@ private:
         std::string why;
         if (!readWavFile(file, recording, why))
             throw Refusal{"WAV file refused: " + why};
+        reserve(recording.samples.size());
         s.samples = replaySignal(recording, level);
+        place(std::move(s));
+    }
+
+    // Signals are refused before they are made where their length is known first.
+    void reserve(std::size_t samples) {
+        if (samples > kMaxPlacedSignalSamples - placedSamples_)
+            throw Refusal{"the scenario's signals would take more than " +
+                          std::to_string(kMaxPlacedSignalSamples) + " samples"};
+    }
+    void place(ScenarioSignal s) {
+        reserve(s.samples.size());
+        placedSamples_ += s.samples.size();
         out_.signals.push_back(std::move(s));
     }
 
@@ -431,6 +445,7 @@ private:
     std::string base_;
     Scenario& out_;
     bool modeSeen_ = false;
+    std::size_t placedSamples_ = 0;
     std::set<std::string> defaultSerial_; // caller-ID devices whose serial is their instance id
 };
 
@@ -486,19 +501,29 @@ void installScenario(platform::SimulatedBus& bus, const Scenario& scenario) {
 }
 
 bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    switch (readBoundedFile(path, kMaxScenarioFileBytes, text)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::CannotOpen:
         error = path + ": cannot open the scenario file";
         return false;
+    case FileRead::NotRegular:
+        error = path + ": not a regular file";
+        return false;
+    case FileRead::TooLarge:
+        error = path + ": larger than " + std::to_string(kMaxScenarioFileBytes) + " bytes";
+        return false;
+    case FileRead::CannotRead:
+        error = path + ": cannot read the scenario file";
+        return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
     const auto slash = path.find_last_of("/\\");
     const std::string base = slash == std::string::npos ? std::string(".")
                              : slash == 0               ? path.substr(0, 1)
                                                         : path.substr(0, slash);
     Scenario scenario;
-    if (!parseScenario(text.str(), path, base, scenario, error))
+    if (!parseScenario(text, path, base, scenario, error))
         return false;
     installScenario(bus, scenario);
     return true;

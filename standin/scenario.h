@@ -7,11 +7,20 @@
 #include "standin/callerid_burst.h"
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace standin {
+
+// Bounds of what a scenario may take; a file beyond one is refused like any bad file.
+// The scenario file itself: 1 MiB of text.
+inline constexpr std::uintmax_t kMaxScenarioFileBytes = 1u << 20;
+// The signals it places (bursts, ringing, replays), held in memory until the bus has
+// played them: 30 minutes of line signal in all, about 58 MB of samples.
+inline constexpr std::size_t kMaxPlacedSignalSamples = 30 * 60 * kSampleRate;
 
 struct ScenarioLine {
     int zeroLevel = 128;
@@ -58,7 +67,9 @@ struct Scenario {
 void installScenario(platform::SimulatedBus& bus, const Scenario& scenario);
 
 // Reads the scenario file at `path` and adds its devices, signals and faults to `bus`.
-// On a bad file nothing is added and `error` holds "<file>:<line>: <reason>".
+// On a bad file nothing is added and `error` holds "<file>:<line>: <reason>" (or
+// "<file>: <reason>" when the file cannot be read at all, is not a regular file or is
+// larger than kMaxScenarioFileBytes).
 bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, std::string& error);
 
 } // namespace standin

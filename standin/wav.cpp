@@ -1,7 +1,6 @@
 #include "standin/wav.h"
 
-#include <fstream>
-#include <iterator>
+#include "standin/bounded_file.h"
 
 namespace standin {
 namespace {
@@ -90,18 +89,25 @@ bool parseWav(std::span<const std::uint8_t> bytes, WavRecording& out, std::strin
 }
 
 bool readWavFile(const std::string& path, WavRecording& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    switch (readBoundedFile(path, kMaxWavFileBytes, text)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::CannotOpen:
         error = "cannot open \"" + path + "\"";
         return false;
-    }
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in),
-                                          std::istreambuf_iterator<char>()};
-    if (in.bad()) {
+    case FileRead::NotRegular:
+        error = "\"" + path + "\" is not a regular file";
+        return false;
+    case FileRead::TooLarge:
+        error = "\"" + path + "\" is larger than " + std::to_string(kMaxWavFileBytes) + " bytes";
+        return false;
+    case FileRead::CannotRead:
         error = "cannot read \"" + path + "\"";
         return false;
     }
-    if (!parseWav(bytes, out, error)) {
+    const auto* first = reinterpret_cast<const std::uint8_t*>(text.data());
+    if (!parseWav(std::span(first, text.size()), out, error)) {
         error = "\"" + path + "\": " + error;
         return false;
     }

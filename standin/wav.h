@@ -9,6 +9,10 @@
 
 namespace standin {
 
+// The largest WAV file a scenario may replay: 8 MiB, about 17 minutes of 8-bit or 8
+// of 16-bit samples.
+inline constexpr std::uintmax_t kMaxWavFileBytes = 8u << 20;
+
 struct WavRecording {
     // Each sample scaled to -1.0 .. +1.0 of the format's full scale (a 16-bit
     // sample s gives s / 32768, an 8-bit sample u gives (u - 128) / 128).
@@ -21,7 +25,8 @@ struct WavRecording {
 [[nodiscard]] bool parseWav(std::span<const std::uint8_t> bytes, WavRecording& out,
                             std::string& error);
 
-// Reads and parses the file at `path`; an unreadable file is refused the same way.
+// Reads and parses the file at `path`; an unreadable file, one that is not a regular
+// file or one larger than kMaxWavFileBytes is refused the same way.
 [[nodiscard]] bool readWavFile(const std::string& path, WavRecording& out, std::string& error);
 
 } // namespace standin

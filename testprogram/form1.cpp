@@ -7,6 +7,7 @@
 #include "testprogram/form1_ids.h"
 #include "testprogram/norvellix_identity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <commctrl.h>
 #include <cstring>
@@ -43,24 +44,27 @@ struct ControlLayout {
     FontKind font;
 };
 
-// Frames come first: they lie beneath the labels drawn on them.
+// Frames come first: they lie beneath the labels drawn on them. From the top:
+// the title box, the connection box, the list's header, the list of ten rows of
+// its font, then the footer along the bottom edge.
 constexpr DWORD kLabel = SS_LEFTNOWORDWRAP | SS_NOPREFIX;
 const ControlLayout kLayout[] = {
-    {kFrame2, L"BUTTON", L"", BS_GROUPBOX, 120, 30, 5052, 405, FontKind::Size9},
-    {kFrame1, L"BUTTON", L"Cihaz Baglanti Durumu", BS_GROUPBOX, 120, 465, 5052, 900,
+    // The title box has no caption: an etched frame, drawn at its edges (a group
+    // box would give the half of a caption's height to nothing).
+    {kFrame2, L"STATIC", L"", SS_ETCHEDFRAME, 120, 15, 5052, 330, FontKind::Size9},
+    {kFrame1, L"BUTTON", L"Cihaz Baglanti Durumu", BS_GROUPBOX, 120, 360, 5052, 900,
      FontKind::Size9},
-    {kLabel4, L"STATIC", L"Norvellix", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 300, 105, 1440,
-     285, FontKind::Size12},
-    {kLabel9, L"STATIC", L"For CRM Applications", kLabel, 1920, 150, 2640, 240,
+    {kLabel4, L"STATIC", L"Norvellix", SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX, 300, 45, 1440, 270,
+     FontKind::Size12},
+    {kLabel9, L"STATIC", L"For CRM Applications", kLabel, 1920, 60, 2640, 240,
      FontKind::Size9Italic},
-    {kLabel6, L"STATIC", kNotConnected, kLabel, 300, 675, 4700, 225, FontKind::Size9},
-    {kLabel7, L"STATIC", L"1.Cihaz DIP No: 0", kLabel, 300, 885, 4700, 225, FontKind::Size9},
-    {kLabel8, L"STATIC", L"2.Cihaz DIP No: 0", kLabel, 300, 1095, 4700, 225, FontKind::Size9},
+    {kLabel6, L"STATIC", kNotConnected, kLabel, 300, 585, 4700, 225, FontKind::Size9},
+    {kLabel7, L"STATIC", L"1.Cihaz DIP No: 0", kLabel, 300, 795, 4700, 225, FontKind::Size9},
+    {kLabel8, L"STATIC", L"2.Cihaz DIP No: 0", kLabel, 300, 1005, 4700, 225, FontKind::Size9},
     {kLabel5, L"STATIC", L"CihazNo    Hat     Tarih            Saat      TelefonNumarası", kLabel,
-     120, 1380, 5052, 240, FontKind::Size10_2},
-    // Ten rows of the list's font and its border.
-    {kList1, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 120, 1635, 5052, 2730,
-     FontKind::Size10_2},
+     120, 1260, 5052, 225, FontKind::Size10_2},
+    // Ten rows of the list's font and its border; fitted to the font once made.
+    {kList1, L"LISTBOX", L"", WS_BORDER | WS_VSCROLL, 120, 1485, 5052, 2880, FontKind::Size10_2},
     {kLabel1, L"STATIC", L"Toplam Arama :", kLabel, 120, 4365, 1320, 219, FontKind::Size9},
     {kLabel2, L"STATIC", L"0", kLabel, 1470, 4365, 960, 219, FontKind::Size9},
     {kLabel3, L"STATIC", L"www.norvellix.com.tr", SS_RIGHT | SS_NOPREFIX, 2520, 4365, 2652, 219,
@@ -68,7 +72,7 @@ const ControlLayout kLayout[] = {
 };
 
 // Norvellix1's place: its extent is 593 x 593 HIMETRIC (336 twips).
-constexpr int kNorvellix1X = 4740, kNorvellix1Y = 75;
+constexpr int kNorvellix1X = 4740, kNorvellix1Y = 45;
 constexpr LONG kNorvellix1ExtentHimetric = 593;
 
 int twipsToPixels(int twips, int dpi) {
@@ -179,12 +183,33 @@ void Form1::createControls() {
                                                       : font9Italic_.get();
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     }
+    fitListToTenRows();
     // The frames lie beneath their labels, for drawing and for the mouse: a
     // label lets clicks through to the frame under it.
     for (int frame : {kFrame2, kFrame1})
         SetWindowPos(control(frame), HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowSubclass(control(kFrame1), frameProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+// The last ten calls show whole: the list is made exactly as tall as ten rows of
+// its font and its border, with its bottom where the layout puts it (on the
+// footer); twips and the font's pixel height round apart.
+void Form1::fitListToTenRows() {
+    HWND list = control(kList1);
+    const auto row = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    const auto spec = std::find_if(std::begin(kLayout), std::end(kLayout),
+                                   [](const ControlLayout& c) { return c.id == kList1; });
+    RECT outer{}, inner{};
+    GetWindowRect(list, &outer);
+    GetClientRect(list, &inner);
+    if (row <= 0)
+        return;
+    const int border = (outer.bottom - outer.top) - inner.bottom;
+    const int height = static_cast<int>(kMaxCallRows) * row + border;
+    const int bottom = twipsToPixels(spec->y + spec->height, dpiY_);
+    SetWindowPos(list, nullptr, twipsToPixels(spec->x, dpiX_), bottom - height,
+                 twipsToPixels(spec->width, dpiX_), height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::optional<std::wstring> Form1::load() {

@@ -32,6 +32,7 @@ public:
 
 private:
     void createControls();
+    void fitListToTenRows();
     HWND control(int id) const noexcept { return GetDlgItem(window_.get(), id); }
 
     // The control's events, by their dispatch ids.

@@ -21,13 +21,17 @@ void MainForm::Command38_MouseUp() {
         controls.Label22 = fileErrorCaption(file.error, controls.Text25);
         return;
     }
+    // Everything new is built before anything old is replaced, so a load that
+    // fails part way (out of memory) leaves the previous one whole.
     LoadedSignal signal = unmaskSignal(file.bytes);
-    controls.Label22 = receivedCountCaption(signal);
+    std::string caption = receivedCountCaption(signal);
+    PlotSamples drawn(signal.samples.upperBound());
+    for (int i = 0; i <= signal.samples.upperBound(); ++i)
+        drawn[i] = signal.samples[i];
+    controls.Label22 = std::move(caption);
     controls.loadButtonsEnabled = signal.decodable;
     loaded = std::move(signal.samples);
-    plot = PlotSamples(loaded.upperBound());
-    for (int i = 0; i <= loaded.upperBound(); ++i)
-        plot[i] = loaded[i];
+    plot = std::move(drawn);
 }
 
 void MainForm::Command1_Click() {

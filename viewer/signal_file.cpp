@@ -4,9 +4,9 @@
 #include "viewer/number_text.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace viewer {
 
@@ -35,46 +35,28 @@ FileBytes readSignalFile(std::string_view name) {
         result.error = FileError::CannotOpen;
         return result;
     }
-    result.bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    if (file.bad()) {
-        result.bytes.clear();
-        result.error = FileError::ReadFailed;
+    // The size is asked first, so that a file above the bound is not read at all;
+    // one that grows while it is read is stopped at the bound all the same.
+    const std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxSignalFileBytes) {
+        result.error = FileError::TooLarge;
+        return result;
     }
+    std::vector<std::uint8_t>& bytes = result.bytes;
+    bytes.reserve(ec ? 0 : static_cast<std::size_t>(size));
+    std::array<char, 16384> chunk;
+    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+        const auto n = static_cast<std::size_t>(file.gcount());
+        if (n > kMaxSignalFileBytes - bytes.size())
+            return {{}, FileError::TooLarge};
+        if (n > bytes.capacity() - bytes.size())
+            bytes.reserve(
+                std::min(kMaxSignalFileBytes, std::max(bytes.size() + n, 2 * bytes.size())));
+        bytes.insert(bytes.end(), chunk.data(), chunk.data() + n);
+    }
+    if (file.bad())
+        return {{}, FileError::ReadFailed};
     return result;
-}
-
-LayoutCheck checkLayout(const std::vector<std::uint8_t>& bytes) {
-    constexpr std::uint8_t quote = 34, cr = 13, lf = 10, floor = 35;
-    LayoutCheck check;
-    const std::size_t n = bytes.size();
-    if (n == 0) {
-        check.layout = FileLayout::Empty;
-        return check;
-    }
-    if (bytes[0] != quote)
-        return check;
-    const auto closing = std::find(bytes.begin() + 1, bytes.end(), quote);
-    const std::size_t q = static_cast<std::size_t>(closing - bytes.begin());
-    // The serial record, then the sample record's opening quote; the record ends
-    // with a quote, CR and LF.
-    if (q + 4 > n || bytes[q + 1] != cr || bytes[q + 2] != lf || bytes[q + 3] != quote)
-        return check;
-    if (std::any_of(bytes.begin() + 1, closing, [](std::uint8_t b) { return b == cr || b == lf; }))
-        return check;
-    const std::size_t first = q + 4;
-    if (n < first + 3 || bytes[n - 3] != quote || bytes[n - 2] != cr || bytes[n - 1] != lf)
-        return check;
-    const std::size_t end = n - 3;
-    if ((end - first) % 2 != 0 || std::any_of(bytes.begin() + static_cast<std::ptrdiff_t>(first),
-                                              bytes.begin() + static_cast<std::ptrdiff_t>(end),
-                                              [](std::uint8_t b) { return b < floor; }))
-        return check;
-    check.serialLength = static_cast<int>(q - 1);
-    check.pairCount = static_cast<int>((end - first) / 2);
-    // Skipping the first byte leaves serial + 4 header bytes before the first
-    // pair: pairs line up only when that count is even.
-    check.layout = check.serialLength % 2 == 0 ? FileLayout::Recorder : FileLayout::MisalignedPairs;
-    return check;
 }
 
 LoadedSignal unmaskSignal(const std::vector<std::uint8_t>& bytes) {
@@ -90,31 +72,18 @@ LoadedSignal unmaskSignal(const std::vector<std::uint8_t>& bytes) {
         const int k = bytes[2 * i + 2];
         signal.samples[static_cast<int>(i)] = static_cast<short>(maske_aç(m, k));
     }
-    signal.layout = checkLayout(bytes);
     return signal;
 }
 
 std::string receivedCountCaption(const LoadedSignal& signal) {
-    std::string caption =
-        "Alınan Örnek Sayısı: " + writeNumber(static_cast<double>(signal.byteCount) / 2.0) +
-        " adet";
-    switch (signal.layout.layout) {
-    case FileLayout::Empty:
-        return caption + " - boş dosya";
-    case FileLayout::NotRecorder:
-        return caption + " - kayıt değil";
-    case FileLayout::MisalignedPairs:
-        return caption + " - çiftler kayık";
-    case FileLayout::Recorder:
-        break;
-    }
-    if (!signal.decodable)
-        return caption + " - kısa";
-    return caption;
+    return "Alınan Örnek Sayısı: " + writeNumber(static_cast<double>(signal.byteCount) / 2.0) +
+           " adet";
 }
 
 std::string fileErrorCaption(FileError error, std::string_view name) {
-    const char* what = error == FileError::ReadFailed ? "Dosya okunamadı: " : "Dosya açılamadı: ";
+    const char* what = error == FileError::TooLarge     ? "Dosya çok büyük: "
+                       : error == FileError::ReadFailed ? "Dosya okunamadı: "
+                                                        : "Dosya açılamadı: ";
     return what + std::string(name);
 }
 

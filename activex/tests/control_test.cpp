@@ -176,6 +176,46 @@ TEST_F(ControlObject, ManySinksAllHearEveryEventAndWriteBackInTurn) {
     EXPECT_EQ(second->calls.size(), 2u);
 }
 
+// After an event the caller's variables hold what a sink wrote to them, or else
+// what the source wrote to them while the sinks ran (a handler that called back
+// into it): a sink that changed nothing writes nothing back.
+TEST_F(ControlObject, ByReferenceArgumentsTakeBackOnlyWhatASinkChanged) {
+    struct Case {
+        const char* name;
+        bool sourceWrites, sinkWrites;
+        const char* text; // of the BSTR and the VARIANT argument
+        short number;
+    };
+    const Case cases[] = {
+        {"nobody writes", false, false, "passed", 1},
+        {"the sink writes", false, true, "sink", 7},
+        {"the source writes during the call", true, false, "source", 9},
+        {"both write: the sink's value stands", true, true, "sink", 7},
+    };
+    for (const auto& c : cases) {
+        std::string text = "passed", value = "passed";
+        short number = 1;
+        EventArgs args;
+        args.addBstrRef(text);
+        args.addVariantRef(value);
+        args.addShortRef(number);
+        DISPPARAMS p = args.params(); // reversed: the short first
+        if (c.sourceWrites) {
+            text = value = "source";
+            number = 9;
+        }
+        if (c.sinkWrites) {
+            activex::testing::assignBstrRef(p.rgvarg[2], "sink");
+            activex::testing::assignVariantRef(p.rgvarg[1], "sink");
+            *V_I2REF(&p.rgvarg[0]) = 7;
+        }
+        args.writeBack();
+        EXPECT_EQ(text, c.text) << c.name;
+        EXPECT_EQ(value, c.text) << c.name;
+        EXPECT_EQ(number, c.number) << c.name;
+    }
+}
+
 TEST_F(ControlObject, ConnectionPointRules) {
     auto control = makeControl<OneSinkControl>();
     auto cp = eventsPoint(control);

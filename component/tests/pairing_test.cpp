@@ -116,6 +116,45 @@ TEST_F(Pairing, OnlyTheExactProductStringAndIdsAreAccepted) {
     EXPECT_EQ(host.events.back().serial, "");
 }
 
+// A device that another program holds cannot be read: it is not paired and no event
+// names it; a readable device next to it pairs alone and its call arrives. Let go
+// later, it is paired at the next device-change notification.
+TEST_F(Pairing, ADeviceThatCannotBeReadIsNotPaired) {
+    platform::DeviceDescription held;
+    held.heldExclusively = true;
+    const auto busy = addDevice(u"11111111", {}, held);
+    addDevice(u"22222222", {{2, 12000, standin::MessageFormat::MultipleData, "05321234567"}});
+    create();
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].name, "OnDeviceConnection");
+    EXPECT_EQ(host.events[0].serial, "22222222");
+    ASSERT_EQ(component->CihazListesi().size(), 1u);
+    EXPECT_EQ(component->Device2(), nullptr);
+    EXPECT_TRUE(startCommands(busy).empty());
+    ASSERT_TRUE(pumpUntil([&] { return host.count("OnCallerID") == 1; }));
+    EXPECT_EQ(host.of("OnCallerID")[0].call.DevSerialNo, "22222222");
+    EXPECT_EQ(host.of("OnCallerID")[0].call.LineNo, "2");
+
+    act(busy, DeviceAction::ReleaseExclusive);
+    EXPECT_EQ(host.count("OnDeviceConnection"), 1) << "letting go is no device change";
+    platform::DeviceDescription other;
+    other.productId = 0x1234;
+    act(bus.addDevice(other, nullptr, false), DeviceAction::Plug);
+    EXPECT_EQ(host.events.back().name, "OnDeviceConnection");
+    EXPECT_EQ(host.events.back().serial, "11111111  |  22222222");
+}
+
+TEST_F(Pairing, OnlyADeviceThatCannotBeReadIsNoDevice) {
+    platform::DeviceDescription held;
+    held.heldExclusively = true;
+    addDevice(u"11111111", {}, held);
+    create();
+    ASSERT_EQ(host.events.size(), 1u);
+    EXPECT_EQ(host.events[0].name, "OnDeviceDisconnected");
+    EXPECT_EQ(host.events[0].serial, "");
+    EXPECT_EQ(component->Device1(), nullptr);
+}
+
 TEST_F(Pairing, PlugAndUnplugRePairFromScratch) {
     const auto d1 = addDevice(u"11111111");
     const auto d2 = addDevice(u"22222222", {}, {});

@@ -50,8 +50,8 @@ std::vector<int> noise(unsigned seed) {
     return x;
 }
 
-// A multiple-data message with date, time and an 11-digit number, from just
-// before its first character, as a line carries it after the mark run.
+// A multiple-data message with date, time and an 11-digit number, captured as
+// the control captures it, just after its first start bit.
 std::vector<int> burst() {
     crmcontrol::testing::CaptureSpec spec;
     spec.call = {"12250930", "05321234567", ""};

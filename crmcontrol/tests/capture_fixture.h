@@ -1,7 +1,8 @@
 // A line's capture as the control takes it from a synthesized caller-ID burst:
-// the 1,792 samples that follow the end of the mark run (less a short lead),
-// offset by the line's zero level, clipped to 0..255 and scrambled by the line's
-// position in the sample group, as the device sends them.
+// 1,792 samples from where the control's capture starts, a little after the
+// message's first start bit, offset by the line's zero level, clipped to 0..255
+// and scrambled by the line's position in the sample group, as the device sends
+// them.
 #pragma once
 
 #include "crmcontrol/line_decoder.h"
@@ -12,12 +13,25 @@
 
 namespace crmcontrol::testing {
 
+// Where the control's capture of a burst starts, by the phase of the message's
+// first start bit: the sample of its report (0..15) on which it falls. The line
+// watch triggers on the first report after the mark in which no trial shows the
+// mark: the start bit's own report for phases 0 to 8, the next one for 9 to 15;
+// the capture takes the reports after it. As a lead (negative: samples after the
+// start bit), measured through the whole control on the simulated bus.
+inline constexpr int kReportPhases = 16;
+constexpr int controlLead(int phase) {
+    return phase <= 8 ? phase - 16 : phase - 32;
+}
+
 struct CaptureSpec {
     standin::MessageFormat format = standin::MessageFormat::MultipleData;
     standin::CallInfo call;
     int lineIndex = 1;
     int zeroLevel = 131;
-    int leadSamples = 13; // of mark before the message's first start bit
+    // Samples of mark before the message's first start bit at which the capture
+    // starts; the control's captures start after it (controlLead).
+    int leadSamples = controlLead(0);
     standin::FskSettings fsk;
 };
 

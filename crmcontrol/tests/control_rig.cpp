@@ -43,6 +43,15 @@ std::vector<EventRecord> RecordingEvents::of(const std::string& event) const {
     return out;
 }
 
+std::vector<std::vector<std::string>> RecordingEvents::sequence() const {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : records) {
+        out.push_back({r.event});
+        out.back().insert(out.back().end(), r.args.begin(), r.args.end());
+    }
+    return out;
+}
+
 double FakeHost::Rnd() {
     if (nextFixed < fixed.size())
         return fixed[nextFixed++];
@@ -105,7 +114,9 @@ int ControlRig::runTicks(int n) {
     for (int i = 0; i < n; ++i) {
         if (control->timerEnabled()) {
             events.currentTick = ++ticks;
+            const auto start = bus.now();
             control->Timer1_Timer();
+            longestTick = std::max(longestTick, bus.now() - start);
             ++ran;
         }
         bus.advance(std::chrono::milliseconds(1));

@@ -34,6 +34,8 @@ public:
 
     int count(const std::string& event) const;
     std::vector<EventRecord> of(const std::string& event) const;
+    // Every event in order as its name followed by its arguments.
+    std::vector<std::vector<std::string>> sequence() const;
 
     std::vector<EventRecord> records;
     long currentTick = 0;
@@ -120,6 +122,9 @@ public:
     FakeHost host;
     std::unique_ptr<CrmControl> control;
     long ticks = 0;
+    // The longest tick so far on the bus clock: in fast mode a tick's time is its
+    // read limits waited out (500 ms each) and the reports it waited for (2 ms each).
+    platform::Microseconds longestTick{0};
 };
 
 // Connection on a freshly started control with the given devices plugged.

@@ -1,10 +1,12 @@
 // Calls end to end: the stand-in's caller-ID devices play bursts on their lines
 // (over a little line noise) and the calls reach the host as OnCallerID with the
 // device's serial, the line, the host's date and time and the number.
+#include "crmcontrol/tests/capture_fixture.h"
 #include "crmcontrol/tests/control_rig.h"
 #include "standin/callerid_burst.h"
 #include "standin/scenario.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <iostream>
 
@@ -107,6 +109,46 @@ TEST_F(CallsTest, ACallTwoSecondsAfterPlugInIsRaised) {
     ::testing::Test::RecordProperty("TicksToCallerID", static_cast<int>(call.tick));
     rig.runTicks(1000);
     EXPECT_EQ(rig.events.count("OnCallerID"), 1);
+}
+
+// Where the control's captures start, for every phase of the message's first start
+// bit in its report, and which of them raise a 13-digit multiple-data number: its
+// frame ends so close to the end of a capture that the two latest starts miss it.
+TEST(CallsAlignment, CapturesStartAfterTheFirstStartBitAndRaiseThirteenDigits) {
+    const std::string number = "9053212345678";
+    standin::CallInfo info;
+    info.dateTime = "12250930";
+    info.number = number;
+    const standin::Signal burst =
+        standin::synthesizeBurst(standin::MessageFormat::MultipleData, info);
+    // Seizure and mark: 480 bits of 6 2/3 samples before the message.
+    constexpr long kMessageStart = 3200;
+    int raised = 0;
+    for (int phase = 0; phase < kReportPhases; ++phase) {
+        ControlRig rig;
+        const auto d = rig.addDevice("1a2b3c4d");
+        // Reports start at multiples of 16 samples.
+        d.lines->play(1, kSamplesPerSecond + phase, std::vector<int>(burst.begin(), burst.end()));
+        ASSERT_TRUE(startAndConnect(rig));
+        const auto commands = rig.outputCount(d);
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.outputCount(d) > commands; }, 2000));
+        // The first capture, zero-corrected by its decoder, against the burst.
+        const auto& capture = rig.control->line(1).CaptureBuffer;
+        long start = -1;
+        for (long s = kMessageStart - 64; s <= kMessageStart + 64 && start < 0; ++s)
+            if (std::equal(capture.begin(), capture.begin() + 64, burst.begin() + s))
+                start = s;
+        EXPECT_EQ(kMessageStart - start, controlLead(phase)) << "phase " << phase;
+
+        rig.runTicks(1000);
+        const auto calls = rig.events.of("OnCallerID");
+        EXPECT_EQ(calls.size(), phase == 7 || phase == 8 ? 0u : 1u) << "phase " << phase;
+        for (const auto& call : calls)
+            EXPECT_EQ(call.args[4], number) << "phase " << phase;
+        raised += static_cast<int>(calls.size());
+        rig.control->UserControl_Terminate();
+    }
+    EXPECT_EQ(raised, 14);
 }
 
 // The example scenario that runs on the virtual clock, as NORVELLIX_SIMULATOR

@@ -220,28 +220,80 @@ TEST_F(DiscoveryTest, ChecksEveryPlatformCallWithItsContext) {
 
 using PresenceTest = LinkTest;
 
-TEST_F(PresenceTest, CountsByPathPrefixOnlyAndInExactLetterCase) {
-    // A device whose path carries the prefix but whose attributes are foreign, and a
-    // caller-ID device whose path is written in upper case.
-    platform::DeviceDescription prefixed;
-    prefixed.vendorId = 0x1234;
-    prefixed.productId = 0x5678;
-    prefixed.interfacePath = platform::interfacePathFor(0x04D8, 0xC5A7, "0000ABCD");
-    const auto impostor = addCallerId(9, prefixed);
+TEST_F(PresenceTest, CountsByPathPrefixInExactLetterCase) {
+    // A caller-ID device whose path is written in upper case.
     platform::DeviceDescription upper;
     upper.interfacePath = "\\\\?\\HID#VID_04D8&PID_C5A7#7&1234&0&0000#"
                           "{4d1e55b2-f16f-11cf-88cb-001111000030}";
     const auto shouting = addCallerId(1, upper);
     addForeign(0x046D, 0xC077);
+    addCallerId(2);
 
     link->FindDevice1();
     EXPECT_EQ(link->DevicePathName_1, path(shouting)) << "discovery goes by attributes";
-    EXPECT_FALSE(link->DeviceDetected_2);
-    EXPECT_EQ(openHandlesOf(impostor), 0);
+    ASSERT_TRUE(link->DeviceDetected_2);
 
     link->ScanDevicePresence();
-    EXPECT_EQ(link->MatchingDeviceCount, 1) << "only the impostor's path has the prefix";
+    EXPECT_EQ(link->MatchingDeviceCount, 1) << "only Device2's path has the prefix";
     EXPECT_TRUE(link->Device1Seen);
+    EXPECT_TRUE(link->Device2Seen);
+}
+
+// An interface with the prefix that is not an open device counts only when discovery
+// would accept it: one held elsewhere, one whose reports would not fit, or one whose
+// ids are not the caller-ID device's could never become Device2. Testing it opens an
+// identity handle, closed at once, and leaves Capabilities to the open devices.
+TEST_F(PresenceTest, CountsAnotherDeviceOnlyWhenDiscoveryWouldAcceptIt) {
+    const auto described = [](auto change) {
+        platform::DeviceDescription d;
+        change(d);
+        return d;
+    };
+    const struct {
+        const char* what;
+        platform::DeviceDescription other;
+        int count;
+    } cases[] = {
+        {"readable", {}, 2},
+        {"held exclusively", described([](auto& d) { d.heldExclusively = true; }), 1},
+        {"long input reports", described([](auto& d) { d.inputReportLength = 66; }), 1},
+        {"long output reports", described([](auto& d) { d.outputReportLength = 67; }), 1},
+        {"short reports",
+         described([](auto& d) { d.inputReportLength = d.outputReportLength = 9; }), 2},
+        {"foreign ids under the prefix", described([](auto& d) {
+             d.vendorId = 0x1234;
+             d.interfacePath = platform::interfacePathFor(0x04D8, 0xC5A7, "0000abcd");
+         }),
+         1},
+    };
+    for (const bool otherFirst : {false, true}) {
+        for (const auto& c : cases) {
+            const std::string what = std::string(c.what) + (otherFirst ? ", enumerated first" : "");
+            platform::SimulatedBus caseBus;
+            platform::SimulatedApi caseApi{caseBus};
+            const auto add = [&](const platform::DeviceDescription& d) {
+                return caseBus.addDevice(d, std::make_unique<TaggedSource>(1));
+            };
+            const auto other = otherFirst ? add(c.other) : 0;
+            const auto first = add({});
+            const auto second = otherFirst ? 0 : add(c.other);
+            const auto candidate = otherFirst ? other : second;
+            {
+                HIDmodule caseLink{caseApi, Variant::CrmControl};
+                caseLink.DevicePathName_1 = caseBus.interfacePath(first);
+                caseLink.Capabilities.InputReportByteLength = 65;
+                caseLink.ScanDevicePresence();
+                EXPECT_EQ(caseLink.MatchingDeviceCount, c.count) << what;
+                EXPECT_TRUE(caseLink.Device1Seen) << what;
+                EXPECT_FALSE(caseLink.Device2Seen) << what;
+                EXPECT_EQ(caseLink.Capabilities.InputReportByteLength, 65) << what;
+                EXPECT_EQ(caseBus.audit().devices.at(candidate).openHandles, 0) << what;
+                EXPECT_EQ(caseBus.audit().devices.at(first).handlesOpened, 0)
+                    << what << ": Device1 is counted by its path";
+            }
+            EXPECT_TRUE(caseBus.audit().clean()) << what << ": " << caseBus.audit().describe();
+        }
+    }
 }
 
 TEST_F(PresenceTest, RecorderScansForTheSamePrefix) {

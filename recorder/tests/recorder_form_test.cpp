@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <numbers>
 
 namespace recorder {
@@ -68,6 +69,7 @@ TEST_F(RecorderTest, WithoutADeviceTheWindowShowsRedLampsAndTheButtonDoesNothing
     EXPECT_FALSE(v.command1Enabled);
     EXPECT_EQ(v.connectionText, text::NotConnected);
     EXPECT_EQ(v.connectionColour, colour::Black);
+    EXPECT_FALSE(v.shape2Visible);
     for (const LineView& line : v.lines) {
         EXPECT_EQ(line.label, text::LineNoDevice);
         EXPECT_EQ(line.lamp, colour::Red);
@@ -116,6 +118,7 @@ TEST_F(RecorderTest, FirstSightSendsTheStartCommandAndTheEleventhKnownTickCalibr
     EXPECT_EQ(form->view().connectionText, ConnectedText("0c0ffee0"));
     EXPECT_EQ(form->view().connectionText.size(), 88u);
     EXPECT_EQ(form->view().connectionColour, colour::White);
+    EXPECT_TRUE(form->view().shape2Visible);
     for (const LineView& line : form->view().lines) {
         EXPECT_EQ(line.label, text::LineReady);
         EXPECT_EQ(line.lamp, colour::Green);
@@ -252,10 +255,53 @@ TEST_F(RecorderTest, ADeviceLostDuringACaptureCostsOneTimeOutAndKeepsTheRecordin
     ASSERT_TRUE(tickUntil([&] { return form->view().lines[0].lamp == colour::Red; }, 10));
     EXPECT_FALSE(form->view().command1Enabled);
     EXPECT_EQ(form->view().connectionText, text::NotConnected);
+    EXPECT_FALSE(form->view().shape2Visible);
     // Back again: the next complete capture is the armed recording.
     ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 30000));
     EXPECT_EQ(store.files.size(), 4u);
     EXPECT_EQ(host.messages.size(), 1u);
+}
+
+// Silent but still plugged in: every re-discovery finds the device again, and each
+// of its reads (calibration, monitoring, capture) runs out its limit. A tick waits
+// for at most one of them per device, and a calibration that timed out does not
+// offer the button.
+TEST_F(RecorderTest, ASilentDeviceCostsATickOneReadLimitAndIsNotOfferedForRecording) {
+    Lines lines = quietLines();
+    lines[0].place(4000, tone(60.0));
+    const auto device = addDevice("0c0ffee0", lines);
+    const auto other = addDevice("5e6f7a8b", quietLines());
+    form->Form_Load();
+    ASSERT_TRUE(connectAndCalibrate(200));
+    ASSERT_TRUE(link->Device2Seen);
+    // Device2 falls silent first (lost in a capture, then marked lost), Device1 in
+    // the middle of a later capture; Device1 answers again at the end.
+    const auto t0 = bus.now();
+    bus.apply(other.id, platform::DeviceAction::GoSilent);
+    bus.schedule(t0 + 10s, device.id, platform::DeviceAction::GoSilent);
+    bus.schedule(t0 + 40s, device.id, platform::DeviceAction::Resume);
+    platform::Microseconds longest{0};
+    long captures = 0;
+    bool offered = false;
+    while (bus.now() < t0 + 40s) {
+        const auto start = bus.now();
+        runTicks(1);
+        longest = std::max(longest, bus.now() - start);
+        if (bus.now() < t0 + 10s)
+            captures = form->captureCount();
+        else if (bus.now() > t0 + 11s)
+            offered = offered || form->view().command1Enabled;
+    }
+    std::cout << "[ measure  ] recorder, silent devices: longest tick " << longest.count() / 1000
+              << " ms of bus time\n";
+    // The reports of a whole capture (3.2 s) and one read limit.
+    EXPECT_LT(longest, CaptureReportCount * platform::kReportInterval + 500ms);
+    EXPECT_GE(captures, 2) << "captures went on while Device2 was silent";
+    EXPECT_EQ(form->captureCount(), captures) << "no capture of a silent device completes";
+    EXPECT_FALSE(offered) << "Command1 enabled for a device that does not answer";
+
+    ASSERT_TRUE(tickUntil([&] { return form->view().command1Enabled; }, 100));
+    ASSERT_TRUE(tickUntil([&] { return form->captureCount() > captures; }, 100));
 }
 
 TEST_F(RecorderTest, WithTwoDevicesTheSecondIsReadDuringACaptureAndNeverWrittenOrStored) {
@@ -289,6 +335,27 @@ TEST_F(RecorderTest, WithTwoDevicesTheSecondIsReadDuringACaptureAndNeverWrittenO
     ASSERT_GE(t0, 8000) << "the files hold Device1's lines";
     for (int p = 2; p <= kLinesPerDevice; ++p)
         EXPECT_EQ(captureStart(form->captureBuffer(p), p, first.lines[p - 1], t0, t0), t0);
+}
+
+// A second device held by another program is no second device: the first one starts
+// once, calibrates once and its armed capture is recorded.
+TEST_F(RecorderTest, ASecondDeviceHeldElsewhereLeavesTheFirstAsItIs) {
+    Lines a = quietLines();
+    a[0].place(8000, burst("05321234567"));
+    const auto first = addDevice("1a2b3c4d", a);
+    platform::DeviceDescription held;
+    held.instanceId = "5e6f7a8b";
+    held.heldExclusively = true;
+    const auto second =
+        bus.addDevice(held, std::make_unique<standin::CallerIdDeviceSource>(quietLines()));
+    form->Form_Load();
+    ASSERT_TRUE(connectAndCalibrate());
+    form->Command1_Click();
+    ASSERT_TRUE(tickUntil([&] { return form->captureCount() == 1; }, 3000));
+    EXPECT_EQ(store.files.size(), 4u);
+    EXPECT_EQ(bus.outputReports(first.id).size(), 1u) << "one first sight";
+    EXPECT_EQ(bus.audit().devices.at(second).handlesOpened, 0);
+    EXPECT_FALSE(link->Device2Seen);
 }
 
 TEST_F(RecorderTest, UnloadStopsTheTimerAndClosesBothReadingHandles) {

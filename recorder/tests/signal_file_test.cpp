@@ -3,12 +3,26 @@
 #include "recorder/tests/signal_file_check.h"
 #include "signalpath/descramble.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <memory>
 #include <random>
+
+#ifdef _WIN32
+#include "platform/windows/wide_text.h"
+
+#include <windows.h>
+#else
+#include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <system_error>
+#include <unistd.h>
+#endif
 
 namespace recorder {
 namespace {
@@ -126,6 +140,24 @@ TEST_F(WriteRecordingTest, AFileThatFailsLeavesTheOthersWrittenAndIsNamed) {
     EXPECT_EQ(store.files.size(), 3u);
 }
 
+// The platform's own words for an error code.
+#ifdef _WIN32
+constexpr DWORD kPathNotFound = ERROR_PATH_NOT_FOUND;
+std::string systemReason(DWORD code) {
+    wchar_t text[512] = L"";
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, 512, nullptr);
+    while (n > 0 && (text[n - 1] == L'\r' || text[n - 1] == L'\n' || text[n - 1] == L' '))
+        --n;
+    return platform::wideToUtf8(std::wstring_view(text, n));
+}
+#else
+constexpr int kPathNotFound = ENOENT;
+std::string systemReason(int code) {
+    return std::system_category().message(code);
+}
+#endif
+
 // The store over the real file system, in a directory of the test's own.
 class CurrentDirectoryStoreTest : public ::testing::Test {
 protected:
@@ -161,12 +193,86 @@ TEST_F(CurrentDirectoryStoreTest, CreatesAndReplacesFilesInTheCurrentDirectory) 
     EXPECT_TRUE(std::filesystem::exists(dir / std::filesystem::path(u8"\u00D6rnek.dat")));
 }
 
-TEST_F(CurrentDirectoryStoreTest, AFileThatCannotBeCreatedIsReported) {
+TEST_F(CurrentDirectoryStoreTest, AFileThatCannotBeCreatedIsReportedWithTheSystemsReason) {
     std::string error;
     EXPECT_FALSE(store.write("missing/a.dat", std::vector<std::uint8_t>{1}, error));
-    EXPECT_NE(error.find("cannot be created"), std::string::npos) << error;
+    EXPECT_NE(error.find("cannot be created: " + systemReason(kPathNotFound)), std::string::npos)
+        << error;
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
 }
+
+#ifdef _WIN32
+// Under Wine the file system is the host's: the test run links this name to the
+// host's /dev/full, where every write fails as on a full disk (the link itself
+// cannot be removed from Windows, which also keeps the device safe).
+TEST_F(CurrentDirectoryStoreTest, AFullDiskIsReportedWithTheSystemsMessage) {
+    const std::filesystem::path folder = RECORDER_FULL_DEVICE_DIR;
+    // Seen as a device, the link does not "exist" as a file: its folder lists it.
+    std::error_code ec;
+    const bool linked =
+        std::any_of(std::filesystem::directory_iterator(folder, ec), {},
+                    [](const auto& e) { return e.path().filename() == "full.dat"; });
+    if (!linked)
+        GTEST_SKIP() << "no link to a full device in " << folder.string();
+    std::filesystem::current_path(folder);
+    std::string error;
+    EXPECT_FALSE(store.write("full.dat", std::vector<std::uint8_t>(51216, 35), error));
+    EXPECT_NE(error.find("cannot be written: " + systemReason(ERROR_DISK_FULL)), std::string::npos)
+        << error;
+}
+#else
+// A real file system failing in the middle of a write: a file-size limit in a
+// child process (the file exists and holds the first bytes when the write fails)
+// and a full device (writes to /dev/full fail with ENOSPC, reached through a link
+// in the test's directory). The child reports through a pipe.
+TEST_F(CurrentDirectoryStoreTest, AWriteThatFailsMidwayLeavesNoFileAndGivesTheSystemsReason) {
+    const std::vector<std::uint8_t> recording(51216, 35);
+    const struct {
+        const char* what;
+        int code;
+        bool limitSize;
+    } cases[] = {{"a file-size limit", EFBIG, true}, {"a full device", ENOSPC, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.limitSize) {
+            if (!std::filesystem::exists("/dev/full"))
+                GTEST_SKIP() << "no /dev/full";
+            std::filesystem::create_symlink("/dev/full", dir / "b.dat");
+        }
+        int channel[2];
+        ASSERT_EQ(::pipe(channel), 0);
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            alarm(60); // a child that hangs is ended, and the test fails
+            ::close(channel[0]);
+            if (c.limitSize) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit{4096, 4096};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            std::string reason;
+            const bool ok = store.write("b.dat", recording, reason);
+            const std::string report = (ok ? "ok " : "failed ") + reason;
+            const ssize_t sent = ::write(channel[1], report.data(), report.size());
+            _exit(sent == static_cast<ssize_t>(report.size()) ? 0 : 1);
+        }
+        ::close(channel[1]);
+        std::string report;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+            report.append(buffer, static_cast<std::size_t>(n));
+        ::close(channel[0]);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child failed";
+        EXPECT_EQ(report, "failed the file cannot be written: " + systemReason(c.code));
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "b.dat")))
+            << "a partial file was left";
+    }
+    EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+#endif
 
 } // namespace
 } // namespace recorder

@@ -24,6 +24,7 @@ enum ControlId : int {
     IdLabel6,
     IdLabel12,
     IdLabel1,
+    IdShape2,
 };
 
 } // namespace recorder::windows

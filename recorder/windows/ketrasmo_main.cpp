@@ -53,6 +53,7 @@ struct MainWindow {
                                     CLEARTYPE_QUALITY, 0, L"Cambria")};
     GdiObject titleFont{CreateFontW(-28, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
                                     CLEARTYPE_QUALITY, 0, L"Cambria")};
+    GdiObject shape2Brush{CreateSolidBrush(static_cast<COLORREF>(colour::Navy))};
     FormView shown; // what the controls show now
     bool closePending = false;
 
@@ -78,6 +79,8 @@ void createControls(HWND hwnd, MainWindow& w) {
     child(hwnd, L"STATIC", L"Norvellix", SS_LEFT, IdLabel1, 16, 8, 300, 36, w.titleFont.handle);
     child(hwnd, L"BUTTON", L"Cihaz Durumu", BS_GROUPBOX, IdFrame1, 10, 50, 720, 64, font);
     child(hwnd, L"STATIC", L"", SS_OWNERDRAW, IdShape1, 24, 78, 18, 18, nullptr);
+    // Shape2 lies under the connection text as its ground, a little larger.
+    child(hwnd, L"STATIC", L"", SS_OWNERDRAW, IdShape2, 48, 74, 678, 30, nullptr);
     child(hwnd, L"STATIC", L"", SS_LEFT | SS_NOPREFIX, IdLabelbaglanti, 52, 78, 670, 22, font);
     child(hwnd, L"BUTTON", L"Hat Durumlari", BS_GROUPBOX, IdFrame2, 10, 124, 720, 104, font);
     child(hwnd, L"STATIC", L"", SS_OWNERDRAW, IdLabel2, kColumnLeft, 148, 4 * kColumnWidth, 22,
@@ -91,6 +94,9 @@ void createControls(HWND hwnd, MainWindow& w) {
     child(hwnd, L"STATIC", kNotice, SS_LEFT, IdLabel12, 12, 240, 716, 40, font);
     child(hwnd, L"BUTTON", L"", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, IdCommand1, 10, 288, 320,
           38, font);
+    SetWindowPos(GetDlgItem(hwnd, IdShape2), GetDlgItem(hwnd, IdLabelbaglanti), 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ShowWindow(GetDlgItem(hwnd, IdShape2), SW_HIDE);
     // The frames lie under the controls they hold.
     for (int id : {IdFrame1, IdFrame2})
         SetWindowPos(GetDlgItem(hwnd, id), HWND_BOTTOM, 0, 0, 0, 0,
@@ -116,7 +122,9 @@ void MainWindow::repaint(HWND hwnd) {
         ShowWindow(GetDlgItem(hwnd, IdShape1), v.shape1Visible ? SW_SHOWNA : SW_HIDE);
     if (v.connectionText != s.connectionText)
         setText(hwnd, IdLabelbaglanti, v.connectionText);
-    if (v.connectionColour != s.connectionColour)
+    if (v.shape2Visible != s.shape2Visible)
+        ShowWindow(GetDlgItem(hwnd, IdShape2), v.shape2Visible ? SW_SHOWNA : SW_HIDE);
+    if (v.connectionColour != s.connectionColour || v.shape2Visible != s.shape2Visible)
         InvalidateRect(GetDlgItem(hwnd, IdLabelbaglanti), nullptr, TRUE);
     for (int p = 0; p < kLinesPerDevice; ++p) {
         if (v.lines[p].label != s.lines[p].label)
@@ -137,6 +145,8 @@ void drawItem(MainWindow& w, const DRAWITEMSTRUCT& d) {
     const int id = static_cast<int>(d.CtlID);
     if (id == IdShape1) {
         fill(d.hDC, d.rcItem, kShape1Colour);
+    } else if (id == IdShape2) {
+        FillRect(d.hDC, &d.rcItem, static_cast<HBRUSH>(w.shape2Brush.handle));
     } else if (id >= IdShape3 && id <= IdShape6) {
         // The platform's colour numbers are COLORREF values already.
         fill(d.hDC, d.rcItem, static_cast<COLORREF>(w.shown.lines[id - IdShape3].lamp));
@@ -193,9 +203,15 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return TRUE;
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wp);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        if (w && GetDlgCtrlID(reinterpret_cast<HWND>(lp)) == IdLabelbaglanti)
+        if (w && GetDlgCtrlID(reinterpret_cast<HWND>(lp)) == IdLabelbaglanti) {
             SetTextColor(dc, static_cast<COLORREF>(w->shown.connectionColour));
+            // On Shape2 while it shows, on the frame's face otherwise.
+            if (w->shown.shape2Visible) {
+                SetBkColor(dc, static_cast<COLORREF>(colour::Navy));
+                return reinterpret_cast<LRESULT>(w->shape2Brush.handle);
+            }
+        }
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
     }
     case WM_CLOSE:

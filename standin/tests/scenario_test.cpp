@@ -1,8 +1,12 @@
 #include "standin/scenario.h"
+#include "standin/wav.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace standin {
 namespace {
@@ -244,6 +248,78 @@ TEST_F(ScenarioFiles, InstallsDevicesUnderThePlatformsPathsWithTheirFaults) {
     const auto second = a.find('&', a.find('&') + 1);
     EXPECT_EQ(a.substr(second + 1, a.find('&', second + 1) - second - 1), "1a2b3c4d");
     EXPECT_EQ(bus.audit().devices.size(), 2u);
+}
+
+// What a scenario names is read only when it is a regular file within its bound: a
+// device file or a pipe would never end or block for ever, a huge file would take
+// the memory. Each is refused with the file and the line that named it.
+TEST_F(ScenarioFiles, RefusesWhatIsNotARegularFileWithinItsBound) {
+    std::filesystem::create_directory(dir / "folder");
+    const auto big = dir / "big.wav";
+    std::ofstream(big, std::ios::binary).put('R');
+    std::filesystem::resize_file(big, kMaxWavFileBytes + 1);
+    struct Case {
+        std::string what, file, reason;
+    };
+    std::vector<Case> cases = {
+        {"a directory", (dir / "folder").string(), "is not a regular file"},
+        {"an oversized WAV file", big.string(),
+         "is larger than " + std::to_string(kMaxWavFileBytes) + " bytes"},
+    };
+#ifndef _WIN32
+    const auto fifo = dir / "fifo.wav";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    cases.push_back({"a FIFO", fifo.string(), "is not a regular file"});
+    cases.push_back({"/dev/zero", "/dev/zero", "is not a regular file"});
+#endif
+    for (const auto& c : cases) {
+        const auto path = write("wav.scn", "device A\nwav 1 A 1 file=\"" + c.file + "\"\n");
+        platform::SimulatedBus bus;
+        std::string error;
+        EXPECT_FALSE(installScenarioFile(bus, path, error)) << c.what;
+        EXPECT_EQ(error, path + ":2: WAV file refused: \"" + c.file + "\" " + c.reason) << c.what;
+        EXPECT_TRUE(bus.audit().devices.empty()) << c.what;
+    }
+
+    // The scenario file itself.
+    const auto longScenario = dir / "long.scn";
+    std::ofstream(longScenario, std::ios::binary) << "device A\n";
+    std::filesystem::resize_file(longScenario, kMaxScenarioFileBytes + 1);
+    std::vector<Case> scenarios = {
+        {"a directory", (dir / "folder").string(), ": not a regular file"},
+        {"an oversized scenario", longScenario.string(),
+         ": larger than " + std::to_string(kMaxScenarioFileBytes) + " bytes"},
+    };
+#ifndef _WIN32
+    scenarios.push_back({"a FIFO", fifo.string(), ": not a regular file"});
+    scenarios.push_back({"/dev/zero", "/dev/zero", ": not a regular file"});
+#endif
+    for (const auto& c : scenarios) {
+        platform::SimulatedBus bus;
+        std::string error;
+        EXPECT_FALSE(installScenarioFile(bus, c.file, error)) << c.what;
+        EXPECT_EQ(error, c.file + c.reason) << c.what;
+    }
+}
+
+// The signals a scenario places are held in memory: together they are bounded.
+TEST(Scenario, RefusesSignalsBeyondTheirBound) {
+    const int perRing = 60 * kSampleRate; // the longest ring
+    const int fit = static_cast<int>(kMaxPlacedSignalSamples / perRing);
+    std::string text = "device A\n";
+    for (int i = 0; i <= fit; ++i)
+        text += "ring " + std::to_string(i) + " A 1 duration=60\n";
+    Scenario s;
+    std::string error;
+    EXPECT_FALSE(parseScenario(text, "bad.scn", ".", s, error));
+    EXPECT_EQ(error, "bad.scn:" + std::to_string(fit + 2) +
+                         ": the scenario's signals would take more than " +
+                         std::to_string(kMaxPlacedSignalSamples) + " samples");
+
+    // Up to the bound they are placed.
+    text.erase(text.rfind("ring"));
+    EXPECT_TRUE(parseScenario(text, "fits.scn", ".", s, error)) << error;
+    EXPECT_EQ(s.signals.size(), static_cast<std::size_t>(fit));
 }
 
 TEST(ScenarioExamples, ShippedScenariosAreAccepted) {

@@ -194,6 +194,17 @@ std::vector<std::wstring> PimbrellaProcess::listRows(int id) const {
     return rows;
 }
 
+RECT PimbrellaProcess::listRowRect(int id, int row) const {
+    RECT r{};
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(control(id), LB_GETITEMRECT, static_cast<WPARAM>(row),
+                             reinterpret_cast<LPARAM>(&r), SMTO_ABORTIFHUNG, kMessageTimeoutMs,
+                             &result) ||
+        static_cast<LRESULT>(result) == LB_ERR)
+        return RECT{};
+    return r;
+}
+
 void PimbrellaProcess::doubleClick(int id, POINT at) {
     HWND target = control(id);
     ClientToScreen(target, &at);
@@ -204,78 +215,6 @@ void PimbrellaProcess::doubleClick(int id, POINT at) {
         clicks[i].mi.dwFlags = (i % 2 == 0) ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
     }
     SendInput(4, clicks, sizeof(INPUT));
-}
-
-Capture captureScreen(const RECT& r) {
-    Capture capture;
-    capture.width = r.right - r.left;
-    capture.height = r.bottom - r.top;
-    if (capture.width <= 0 || capture.height <= 0)
-        return {};
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = capture.width;
-    info.bmiHeader.biHeight = -capture.height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    activex::UniqueGdiObject bitmap(
-        CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap.get());
-        BitBlt(memory, 0, 0, capture.width, capture.height, screen, r.left, r.top, SRCCOPY);
-        GdiFlush();
-        const auto* bgra = static_cast<const unsigned char*>(bits);
-        capture.pixels.resize(static_cast<std::size_t>(capture.width) * capture.height);
-        for (std::size_t i = 0; i < capture.pixels.size(); ++i)
-            capture.pixels[i] = RGB(bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i]);
-        SelectObject(memory, old);
-    }
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return capture;
-}
-
-Capture captureWindow(HWND window) {
-    RECT r{};
-    GetClientRect(window, &r);
-    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
-    return captureScreen(r);
-}
-
-bool writeBmp(const Capture& capture, const std::wstring& path) {
-    if (capture.pixels.empty())
-        return false;
-    const int rowBytes = (capture.width * 3 + 3) & ~3;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER header{};
-    header.biSize = sizeof header;
-    header.biWidth = capture.width;
-    header.biHeight = capture.height; // bottom-up, as viewers expect
-    header.biPlanes = 1;
-    header.biBitCount = 24;
-    header.biCompression = BI_RGB;
-    header.biSizeImage = static_cast<DWORD>(rowBytes * capture.height);
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof header;
-    file.bfSize = file.bfOffBits + header.biSizeImage;
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    std::vector<char> row(static_cast<std::size_t>(rowBytes), 0);
-    for (int y = capture.height - 1; y >= 0; --y) {
-        for (int x = 0; x < capture.width; ++x) {
-            COLORREF c = capture.at(x, y);
-            row[3 * x] = static_cast<char>(GetBValue(c));
-            row[3 * x + 1] = static_cast<char>(GetGValue(c));
-            row[3 * x + 2] = static_cast<char>(GetRValue(c));
-        }
-        out.write(row.data(), rowBytes);
-    }
-    return static_cast<bool>(out);
 }
 
 } // namespace pimbrella_test

@@ -6,6 +6,7 @@
 
 #include "activex/handles.h"
 #include "activex/win.h"
+#include "platform/tests/windows/window_capture.h"
 
 #include <chrono>
 #include <functional>
@@ -48,6 +49,8 @@ public:
     HWND control(int id) const { return GetDlgItem(window_, id); }
     std::wstring text(int id) const;
     std::vector<std::wstring> listRows(int id) const;
+    // A list row's rectangle in the list's client area (empty when it cannot be had).
+    RECT listRowRect(int id, int row) const;
     // Two clicks of the left button at a point of a control, through the
     // system's input queue (so hit-testing and double-click timing apply).
     void doubleClick(int id, POINT at);
@@ -65,16 +68,9 @@ std::wstring windowText(HWND window);
 // The texts of a dialog's static children, joined by newlines.
 std::wstring dialogText(HWND dialog);
 
-// A captured part of the screen, 32-bit pixels top-down.
-struct Capture {
-    int width = 0, height = 0;
-    std::vector<COLORREF> pixels; // RGB() order
-    COLORREF at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
-};
-Capture captureScreen(const RECT& screenRect);
-// The client area of a window as the screen shows it.
-Capture captureWindow(HWND window);
-// Writes a capture as a 24-bit BMP file; true on success.
-bool writeBmp(const Capture& capture, const std::wstring& path);
+// What the window shows, read from the screen.
+using platform::testing::Capture;
+using platform::testing::captureWindow;
+using platform::testing::writeBmp;
 
 } // namespace pimbrella_test

@@ -219,6 +219,21 @@ TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) 
             << "row " << i << ": " << narrow(rows[i]);
     }
 
+    // The ten rows show whole, the newest at the top, with no scroll bar.
+    HWND list = program->control(kList1);
+    RECT client{};
+    GetClientRect(list, &client);
+    DWORD_PTR top = 1;
+    SendMessageTimeoutW(list, LB_GETTOPINDEX, 0, 0, SMTO_ABORTIFHUNG, 2000, &top);
+    EXPECT_EQ(top, 0u) << "the list is scrolled";
+    for (int i = 0; i < 10; ++i) {
+        const RECT row = program->listRowRect(kList1, i);
+        EXPECT_TRUE(row.bottom > row.top && row.top >= client.top && row.bottom <= client.bottom)
+            << "row " << i << " spans " << row.top << ".." << row.bottom
+            << ", the list's client area " << client.top << ".." << client.bottom;
+    }
+    EXPECT_EQ(GetWindowLongPtrW(list, GWL_STYLE) & WS_VSCROLL, 0) << "a scroll bar shows";
+
     if (!paths.screenshot.empty()) {
         EXPECT_TRUE(writeBmp(captureWindow(program->window()), paths.screenshot));
     }

@@ -33,6 +33,35 @@ TEST(ViewerCountedFrameDecoder, ReadsTheNumberWithItsOffsetAndPass) {
               "Tel No: 05321234567 Kafa: " + std::to_string(result->offset) + " BR: 0");
 }
 
+// A number parameter alone (type, length, digits, then marks) sent at the given
+// baud, beginning at window sample `at`; the window is silent before it.
+std::vector<double> numberFrameWindow(const std::string& number, double baud, int at) {
+    std::vector<std::uint8_t> bits;
+    standin::appendCharacter(bits, standin::kNumberParameter);
+    standin::appendCharacter(bits, static_cast<std::uint8_t>(number.size()));
+    for (char digit : number)
+        standin::appendCharacter(bits, static_cast<std::uint8_t>(digit));
+    bits.insert(bits.end(), 300, 1);
+    standin::FskSettings fsk;
+    fsk.baud = baud;
+    const standin::Signal signal = standin::modulate(bits, fsk);
+    std::vector<double> window(4979, 0.0);
+    for (std::size_t i = 0; i < signal.size() && at + i < window.size(); ++i)
+        window[at + i] = signal[i];
+    return window;
+}
+
+TEST(ViewerCountedFrameDecoder, RaisesFromPassOneWhenItsFirstAttemptAgreesWithPassZero) {
+    // Sent at 1211.5 baud, between pass 0's bit timing (1200 baud) and pass 1's
+    // (about 1212), a frame at the window's start is read whole by pass 0 at no two
+    // attempts alike, so pass 0 only keeps it; the first attempt of pass 1 reads it
+    // again and agrees. The kept number carries over from one pass to the next.
+    CountedFrameDecoder decoder;
+    const auto result = decoder.cozucu_tel(numberFrameWindow("5551234", 1211.5, 6));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->text(), "Tel No: 5551234 Kafa: 0 BR: 1");
+}
+
 TEST(ViewerCountedFrameDecoder, ShowsOnlyNumbersOfThreeDigitsOrMore) {
     const struct {
         const char* number;

@@ -102,10 +102,30 @@ TEST_F(MainFormTest, AFileThatCannotBeOpenedKeepsWhatWasLoaded) {
     EXPECT_EQ(form.loaded, before);
 }
 
+TEST_F(MainFormTest, AFileAboveTheBoundIsRefusedAndKeepsWhatWasLoaded) {
+    loadRamp();
+    const LoadedSamples loadedBefore = form.loaded;
+    const PlotSamples plotBefore = form.plot;
+    load(std::vector<std::uint8_t>(kMaxSignalFileBytes + 1, 100), "big.dat");
+    EXPECT_EQ(form.controls.Label22, "Dosya çok büyük: " + form.controls.Text25);
+    EXPECT_TRUE(form.controls.loadButtonsEnabled);
+    EXPECT_EQ(form.loaded, loadedBefore);
+    EXPECT_EQ(form.plot, plotBefore);
+}
+
+TEST_F(MainFormTest, ARecordingCutShortShowsItsCountOnly) {
+    std::vector<std::uint8_t> file = testing::signalFile(testing::recording(BurstSpec{}));
+    file.resize(40001);
+    load(file);
+    EXPECT_EQ(form.controls.Label22, "Alınan Örnek Sayısı: 20000.5 adet");
+    EXPECT_TRUE(form.controls.loadButtonsEnabled);
+    EXPECT_EQ(form.loaded.upperBound(), 20000);
+}
+
 TEST_F(MainFormTest, AnEmptyFileLoadsOneEmptyCell) {
     loadRamp();
     load({});
-    EXPECT_EQ(form.controls.Label22, "Alınan Örnek Sayısı: 0 adet - boş dosya");
+    EXPECT_EQ(form.controls.Label22, "Alınan Örnek Sayısı: 0 adet");
     EXPECT_EQ(form.loaded.upperBound(), 0);
     EXPECT_EQ(form.plot.upperBound(), 0);
     EXPECT_FALSE(form.controls.loadButtonsEnabled);

@@ -50,9 +50,6 @@ TEST(UnmaskSignal, PutsARecordersSamplesSixCellsOn) {
     EXPECT_EQ(s.samples[25607], 0);
     EXPECT_EQ(s.samples[25608], 0);
     EXPECT_TRUE(s.decodable);
-    EXPECT_EQ(s.layout.layout, FileLayout::Recorder);
-    EXPECT_EQ(s.layout.serialLength, 8);
-    EXPECT_EQ(s.layout.pairCount, testing::kRecordingSamples);
     EXPECT_EQ(receivedCountCaption(s), "Alınan Örnek Sayısı: 25608 adet");
 }
 
@@ -73,7 +70,6 @@ TEST(UnmaskSignal, OneRecordOfPairsStartsAtIndexZero) {
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(s.samples[i], values[static_cast<std::size_t>(i)]);
     EXPECT_EQ(s.samples[10], 47);
-    EXPECT_EQ(s.layout.layout, FileLayout::NotRecorder);
 }
 
 TEST(UnmaskSignal, SizesTheArrayByHalfTheLengthRoundedToEven) {
@@ -102,46 +98,28 @@ TEST(UnmaskSignal, OffersDecodingAbove40000Bytes) {
     EXPECT_TRUE(unmaskSignal(std::vector<std::uint8_t>(40001, 100)).decodable);
 }
 
-TEST(CheckLayout, TellsBadFilesApart) {
-    const std::vector<std::uint8_t> good = signalFile(ramp(100));
-    auto with = [&](std::size_t at, std::uint8_t b) {
-        std::vector<std::uint8_t> f = good;
-        f[at] = b;
-        return f;
-    };
+// The count alone, whatever the file holds: a recording cut short, a file of
+// another kind and a serial of odd length read as what they are not, so the
+// caption does not guess at them.
+TEST(ReceivedCountCaption, IsTheCountAndNothingElse) {
+    const std::vector<std::uint8_t> recording = signalFile(ramp(testing::kRecordingSamples));
     const struct {
         const char* name;
         std::vector<std::uint8_t> bytes;
-        FileLayout layout;
-    } cases[] = {
-        {"a recording", good, FileLayout::Recorder},
-        {"empty", {}, FileLayout::Empty},
-        {"no opening quote", with(0, 'x'), FileLayout::NotRecorder},
-        {"no CR after the serial", with(10, 'x'), FileLayout::NotRecorder},
-        {"a pair byte below 35", with(20, 34), FileLayout::NotRecorder},
-        {"no closing quote", with(good.size() - 3, 'x'), FileLayout::NotRecorder},
-        {"no final LF", std::vector<std::uint8_t>(good.begin(), good.end() - 1),
-         FileLayout::NotRecorder},
-        {"a serial of odd length", signalFile(ramp(100), "A1B2C3D"), FileLayout::MisalignedPairs},
-        {"an empty serial", signalFile(ramp(100), ""), FileLayout::Recorder},
-        {"text", {'h', 'e', 'l', 'l', 'o'}, FileLayout::NotRecorder},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(checkLayout(c.bytes).layout, c.layout) << c.name;
-}
-
-TEST(ReceivedCountCaption, SaysWhatIsWrongWithTheFile) {
-    const struct {
-        std::vector<std::uint8_t> bytes;
         const char* caption;
     } cases[] = {
-        {{}, "Alınan Örnek Sayısı: 0 adet - boş dosya"},
-        {signalFile(ramp(100)), "Alınan Örnek Sayısı: 108 adet - kısa"},
-        {std::vector<std::uint8_t>(50000, 100), "Alınan Örnek Sayısı: 25000 adet - kayıt değil"},
-        {signalFile(ramp(25600), "ABC"), "Alınan Örnek Sayısı: 25605.5 adet - çiftler kayık"},
+        {"empty", {}, "Alınan Örnek Sayısı: 0 adet"},
+        {"short", signalFile(ramp(100)), "Alınan Örnek Sayısı: 108 adet"},
+        {"a recording cut to 40,001 bytes",
+         std::vector<std::uint8_t>(recording.begin(), recording.begin() + 40001),
+         "Alınan Örnek Sayısı: 20000.5 adet"},
+        {"not a recording", std::vector<std::uint8_t>(50000, 100),
+         "Alınan Örnek Sayısı: 25000 adet"},
+        {"a serial of odd length", signalFile(ramp(25600), "ABC"),
+         "Alınan Örnek Sayısı: 25605.5 adet"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(receivedCountCaption(unmaskSignal(c.bytes)), c.caption);
+        EXPECT_EQ(receivedCountCaption(unmaskSignal(c.bytes)), c.caption) << c.name;
 }
 
 class SignalFileRead : public ::testing::Test {
@@ -180,6 +158,24 @@ TEST_F(SignalFileRead, RefusesWhatCannotBeOpened) {
     EXPECT_EQ(readSignalFile("").error, FileError::CannotOpen);
     EXPECT_EQ(fileErrorCaption(FileError::CannotOpen, "x.dat"), "Dosya açılamadı: x.dat");
     EXPECT_EQ(fileErrorCaption(FileError::ReadFailed, "x.dat"), "Dosya okunamadı: x.dat");
+    EXPECT_EQ(fileErrorCaption(FileError::TooLarge, "x.dat"), "Dosya çok büyük: x.dat");
+}
+
+TEST_F(SignalFileRead, HoldsNoMoreThanTheBound) {
+    static_assert(kMaxSignalFileBytes >= 10 * 51216, "far above a recording");
+    std::vector<std::uint8_t> bytes(kMaxSignalFileBytes, 100);
+    testing::writeFile(dir_ / "bound.dat", bytes);
+    const FileBytes whole = readSignalFile(name("bound.dat"));
+    EXPECT_EQ(whole.error, FileError::None);
+    EXPECT_EQ(whole.bytes.size(), kMaxSignalFileBytes);
+    EXPECT_LE(whole.bytes.capacity(), kMaxSignalFileBytes);
+
+    bytes.push_back(100);
+    testing::writeFile(dir_ / "over.dat", bytes);
+    const FileBytes over = readSignalFile(name("over.dat"));
+    EXPECT_EQ(over.error, FileError::TooLarge);
+    EXPECT_TRUE(over.bytes.empty());
+    EXPECT_LE(over.bytes.capacity(), kMaxSignalFileBytes);
 }
 
 } // namespace

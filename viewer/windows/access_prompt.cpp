@@ -16,7 +16,7 @@ struct PromptState {
     std::wstring answer;
 };
 
-LRESULT CALLBACK promptProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+LRESULT handlePrompt(HWND window, UINT message, WPARAM w, LPARAM l) {
     auto* state = reinterpret_cast<PromptState*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
     case WM_COMMAND:
@@ -37,6 +37,21 @@ LRESULT CALLBACK promptProc(HWND window, UINT message, WPARAM w, LPARAM l) {
         return 0;
     default:
         return ::DefWindowProcW(window, message, w, l);
+    }
+}
+
+// No exception leaves the window procedure (an answer that cannot be copied for
+// want of memory); the prompt is then closed as if cancelled.
+LRESULT CALLBACK promptProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    try {
+        return handlePrompt(window, message, w, l);
+    } catch (...) {
+        if (auto* state =
+                reinterpret_cast<PromptState*>(::GetWindowLongPtrW(window, GWLP_USERDATA))) {
+            state->answer.clear();
+            state->done = true;
+        }
+        return 0;
     }
 }
 

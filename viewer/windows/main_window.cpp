@@ -386,17 +386,30 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM w, LPARAM l) {
     return ::DefWindowProcW(window_, message, w, l);
 }
 
+// No exception may leave a window procedure: the system's dispatch cannot carry
+// it, and the program would end with the signal it holds. A handler that throws
+// (out of memory) is abandoned where it stood; a load builds everything before it
+// replaces anything, so the previous one stays whole. The next redraw tick shows
+// the form's state.
 LRESULT CALLBACK MainWindow::windowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-    if (MainWindow* self = windowOf(window); self && self->form_)
-        return self->handleMessage(message, w, l);
-    return ::DefWindowProcW(window, message, w, l);
+    try {
+        if (MainWindow* self = windowOf(window); self && self->form_)
+            return self->handleMessage(message, w, l);
+        return ::DefWindowProcW(window, message, w, l);
+    } catch (...) {
+        return 0;
+    }
 }
 
 LRESULT CALLBACK MainWindow::buttonProc(HWND button, UINT message, WPARAM w, LPARAM l) {
-    MainWindow* self = windowOf(::GetParent(button));
-    if (!self || !self->buttonProcs_.count(button))
-        return ::DefWindowProcW(button, message, w, l);
-    return self->handleButton(button, message, w, l);
+    try {
+        MainWindow* self = windowOf(::GetParent(button));
+        if (!self || !self->buttonProcs_.count(button))
+            return ::DefWindowProcW(button, message, w, l);
+        return self->handleButton(button, message, w, l);
+    } catch (...) {
+        return 0;
+    }
 }
 
 } // namespace viewer::windows

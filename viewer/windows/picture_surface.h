@@ -22,9 +22,10 @@ public:
     // Shows what was drawn at the next paint.
     void present();
 
-    // Drawing units are the pixels of the inside of the window.
+    // Drawing units are the pixels of the inside of the window, and the bottom
+    // edge is its last row (not the row below it), so that value 0 is drawn.
     double ScaleWidth() const override { return width_; }
-    double ScaleHeight() const override { return height_; }
+    double ScaleHeight() const override { return height_ - 1; }
     void Cls() override;
     void setForeColor(Colour c) override;
     void Line(double x1, double y1, double x2, double y2) override;

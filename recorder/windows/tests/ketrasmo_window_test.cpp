@@ -1,7 +1,10 @@
 // Ketrasmo.exe as a user meets it, under a display: the program is started on a
-// scenario of the simulated bus, the test waits for calibration, arms a recording
+// scenario of the simulated bus, the test waits for calibration, checks that the
+// connection text reads on its ground (and keeps a screenshot), arms a recording
 // with the button, closes the message box that ends it, closes the window and then
 // checks the four signal files against the signal that the scenario played.
+// Without a device the black text must read as well.
+#include "platform/tests/windows/window_capture.h"
 #include "recorder/signal_file.h"
 #include "recorder/tests/signal_file_check.h"
 #include "recorder/windows/control_ids.h"
@@ -118,27 +121,77 @@ std::array<standin::LineSignal, 4> scenarioLines(const std::string& path) {
     return lines;
 }
 
+// Starts Ketrasmo in the folder on the scenario; its window, or null.
+HWND start(Program& program, const std::string& scenarioPath, const fs::path& work) {
+    const std::wstring scenario = windowsPath(scenarioPath);
+    SetEnvironmentVariableW(L"NORVELLIX_SIMULATOR", scenario.c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring commandLine = L"\"" + windowsPath(KETRASMO_EXE) + L"\"";
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        work.wstring().c_str(), &si, &program.pi)) {
+        ADD_FAILURE() << "CreateProcess failed with " << GetLastError();
+        return nullptr;
+    }
+    program.started = true;
+    HWND main = nullptr;
+    waitFor([&] { return (main = topWindow(program.pi.dwProcessId, kMainWindowTitle)) != nullptr; },
+            30000);
+    return main;
+}
+
+// The connection text as the screen shows it: its ground is the colour most of
+// its box shows, and the text must be drawn in the given colour and read on that
+// ground (a contrast of 3 : 1 at least). The box is read until it does, within a
+// generous limit: a window being painted shows anything for a moment.
+void expectTextReadsOnItsGround(HWND label, COLORREF text) {
+    COLORREF ground = text;
+    int inText = 0;
+    double contrast = 1;
+    waitFor(
+        [&] {
+            const platform::testing::Capture c = platform::testing::captureWindow(label);
+            std::map<COLORREF, int> counts;
+            for (COLORREF p : c.pixels)
+                ++counts[p];
+            if (counts.empty())
+                return false;
+            ground =
+                std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+                    return a.second < b.second;
+                })->first;
+            inText = counts.count(text) ? counts[text] : 0;
+            contrast = platform::testing::contrastRatio(text, ground);
+            return inText > 20 && contrast >= 3.0;
+        },
+        10000);
+    EXPECT_GT(inText, 20) << "expected text pixels of colour " << std::hex << text;
+    EXPECT_GE(contrast, 3.0) << "text " << std::hex << text << " on ground " << ground << std::dec
+                             << ": contrast " << contrast << " : 1";
+}
+
+TEST(KetrasmoWindow, WithoutADeviceTheBlackTextReadsOnItsGround) {
+    const fs::path work = windowsPath(std::string(KETRASMO_TEST_WORK_DIR) + "-no-device");
+    fs::remove_all(work);
+    fs::create_directories(work);
+    Program program;
+    HWND main = start(program, KETRASMO_NO_DEVICE_SCENARIO, work);
+    ASSERT_NE(main, nullptr) << "no window titled Ketrasmo";
+    HWND label = GetDlgItem(main, IdLabelbaglanti);
+    ASSERT_TRUE(waitFor([&] { return textOf(label) == L"CIHAZ BAGLI DEGIL"; }, 10000));
+    expectTextReadsOnItsGround(label, RGB(0, 0, 0));
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(program.pi.hProcess, 20000), WAIT_OBJECT_0);
+}
+
 TEST(KetrasmoWindow, ArmedRecordingOfACallBecomesFourFilesOfItsSignal) {
     const fs::path work = windowsPath(KETRASMO_TEST_WORK_DIR);
     fs::remove_all(work);
     fs::create_directories(work);
-    const std::wstring scenario = windowsPath(KETRASMO_TEST_SCENARIO);
-    ASSERT_TRUE(SetEnvironmentVariableW(L"NORVELLIX_SIMULATOR", scenario.c_str()));
-
     Program program;
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    std::wstring commandLine = L"\"" + windowsPath(KETRASMO_EXE) + L"\"";
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               work.wstring().c_str(), &si, &program.pi))
-        << "CreateProcess failed with " << GetLastError();
-    program.started = true;
+    HWND main = start(program, KETRASMO_TEST_SCENARIO, work);
+    ASSERT_NE(main, nullptr) << "no window titled Ketrasmo";
     const DWORD pid = program.pi.dwProcessId;
-
-    HWND main = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (main = topWindow(pid, kMainWindowTitle)) != nullptr; }, 30000))
-        << "no window titled Ketrasmo";
     HWND command1 = GetDlgItem(main, IdCommand1);
     ASSERT_NE(command1, nullptr);
     EXPECT_EQ(textOf(GetDlgItem(main, IdFrame1)), L"Cihaz Durumu");
@@ -151,6 +204,10 @@ TEST(KetrasmoWindow, ArmedRecordingOfACallBecomesFourFilesOfItsSignal) {
     EXPECT_EQ(textOf(command1), L"Yeni Sinyal Kaydi Icin Basiniz");
     EXPECT_EQ(textOf(GetDlgItem(main, IdLabelbaglanti)).substr(0, 14), L"CIHAZ BAGLANDI");
     EXPECT_EQ(textOf(GetDlgItem(main, IdLabelbaglanti)).substr(80), L"0c0ffee0");
+    expectTextReadsOnItsGround(GetDlgItem(main, IdLabelbaglanti), RGB(255, 255, 255));
+    EXPECT_TRUE(platform::testing::writeBmp(platform::testing::captureWindow(main),
+                                            windowsPath(KETRASMO_SCREENSHOT)))
+        << "the screenshot of the connected recorder";
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(IdCommand1, BN_CLICKED),
                  reinterpret_cast<LPARAM>(command1));
     ASSERT_TRUE(waitFor([&] { return textOf(command1) == L"Telefon Aramasi Yapiniz..."; }, 5000))

@@ -19,4 +19,12 @@ trap cleanup EXIT
 DISPLAY=$(cat "$state.display")
 export DISPLAY
 timeout 60 "$wine_run" "$prefix" "$arch" --prepare || { echo "run_window_test: no prefix" >&2; exit 1; }
-timeout 150 "$wine_run" "$prefix" "$arch" "$test_exe" --gtest_brief=1
+# The test keeps a screenshot of the connected recorder as a BMP beside the prefix.
+shot="$(dirname "$prefix")/ketrasmo"
+rm -f "$shot.bmp" "$shot.png"
+rc=0
+timeout 150 "$wine_run" "$prefix" "$arch" "$test_exe" --gtest_brief=1 || rc=$?
+if [ -f "$shot.bmp" ]; then
+  convert "$shot.bmp" "$shot.png" && rm -f "$shot.bmp" && echo "screenshot of the window: $shot.png"
+fi
+exit $rc

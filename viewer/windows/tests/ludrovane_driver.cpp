@@ -1,20 +1,23 @@
 // Drives Ludrovane.exe as a user would, through window messages only: writes a
 // recording of a synthesized call as the recorder writes it, starts the viewer
 // in that folder, loads the file, gives the access code, runs both decoders and
-// an inspection, and reads the results back from the window's controls.
-// Usage: ludrovane_driver Ludrovane.exe [screenshot-handshake-folder]
-// With a handshake folder it writes "ready" there when the decode is shown and
-// waits (at most 30 s) for "shot" before closing the viewer.
+// an inspection, loads files that are too large or cut short, and reads the
+// results back from the window's controls and the plot's pixels.
+// Usage: ludrovane_driver Ludrovane.exe [screenshot.bmp]
+// With a screenshot path it keeps the window as it shows right after the load.
+#include "platform/tests/windows/window_capture.h"
 #include "viewer/main_form.h"
 #include "viewer/number_text.h"
 #include "viewer/tests/signal_fixture.h"
 #include "viewer/windows/control_ids.h"
 #include "viewer/windows/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <utility>
+#include <vector>
 #include <windows.h>
 
 namespace {
@@ -27,7 +30,7 @@ public:
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     ~Handle() {
-        if (h_)
+        if (h_ && h_ != INVALID_HANDLE_VALUE)
             ::CloseHandle(h_);
     }
     HANDLE get() const { return h_; }
@@ -76,6 +79,12 @@ void mouseClick(HWND w) {
     ::SendMessageTimeoutW(w, WM_LBUTTONUP, 0, MAKELPARAM(4, 4), SMTO_NORMAL, kMessageTimeout, &r);
 }
 
+// Whether the window still handles its messages: a bounded wait for one reply.
+bool answers(HWND w) {
+    DWORD_PTR r = 0;
+    return ::SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeout, &r) != 0;
+}
+
 bool visible(HWND w) {
     return (::GetWindowLongPtrW(w, GWL_STYLE) & WS_VISIBLE) != 0;
 }
@@ -91,11 +100,62 @@ HWND waitForWindow(const wchar_t* cls, DWORD ms) {
     return nullptr;
 }
 
+using platform::testing::Capture;
+
+constexpr COLORREF kGuide = RGB(50, 50, 50);
+constexpr COLORREF kTrace = RGB(0, 255, 0);
+
+int countIn(const Capture& c, int y, COLORREF colour) {
+    int n = 0;
+    for (int x = 0; x < c.width; ++x)
+        n += c.at(x, y) == colour;
+    return n;
+}
+
+// The plot's drawing as the screen shows it, once the redraw timer has drawn the
+// trace (within a generous limit on a busy machine).
+Capture plotOnceTraced(HWND picture) {
+    Capture c;
+    for (int i = 0; i < 200; ++i) {
+        c = platform::testing::captureWindow(picture);
+        for (int y = 0; y < c.height; ++y)
+            if (countIn(c, y, kTrace) > 0)
+                return c;
+        ::Sleep(50);
+    }
+    return c;
+}
+
+// The five guide levels lie L/265 of the picture's height above its bottom row,
+// drawn across its width.
+void checkGuideRows(const Capture& c, const std::string& when) {
+    const double bottom = c.height - 1;
+    for (int level : {51, 102, 154, 205, 255}) {
+        const int y = static_cast<int>(bottom - level * bottom / 265 + 0.5);
+        int best = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            if (y + dy >= 0 && y + dy < c.height)
+                best = std::max(best, countIn(c, y + dy, kGuide));
+        check(best > c.width / 2, "guide row of level " + std::to_string(level) + " " + when,
+              std::to_string(best) + " of " + std::to_string(c.width) + " pixels");
+    }
+}
+
+// Writes a file of the given size without writing its bytes (sparse on the host).
+bool makeFileOfSize(const std::filesystem::path& path, long long size) {
+    Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    return file.get() != INVALID_HANDLE_VALUE &&
+           ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::printf("usage: ludrovane_driver Ludrovane.exe [handshake-folder]\n");
+        std::printf("usage: ludrovane_driver Ludrovane.exe [screenshot.bmp]\n");
         return 2;
     }
     const std::filesystem::path exe = std::filesystem::absolute(argv[1]);
@@ -139,12 +199,43 @@ int wmain(int argc, wchar_t** argv) {
     check(!visible(item(Frame22)) && !visible(item(Text26)), "decoding is hidden at start");
     check(!::IsWindowEnabled(item(Command41)), "decode buttons start disabled");
 
+    // Right after start-up the plot draws 4,978 empty cells: a flat trace at value
+    // 0, which lies on the picture's bottom row.
+    const HWND picture = item(Picture1);
+    {
+        const Capture c = plotOnceTraced(picture);
+        const int bottom = c.height > 0 ? countIn(c, c.height - 1, kTrace) : 0;
+        check(c.height > 0 && bottom > c.width * 9 / 10, "the value-0 trace on the bottom row",
+              std::to_string(bottom) + " of " + std::to_string(c.width) + " pixels");
+        checkGuideRows(c, "at start-up");
+    }
+
     setText(item(Text25), fileName);
     mouseClick(item(Command38));
     const std::string count = textOf(item(Label22));
     check(count == "Alınan Örnek Sayısı: 25608 adet", "the load's count", count);
     check(::IsWindowEnabled(item(Command41)) && ::IsWindowEnabled(item(Command1)),
           "decode buttons enabled by the load");
+    {
+        // The loaded signal is traced in green across the picture, above the bottom.
+        ::Sleep(300);
+        const Capture c = plotOnceTraced(picture);
+        int columns = 0;
+        for (int x = 0; x < c.width; ++x)
+            for (int y = 0; y < c.height - 1; ++y)
+                if (c.at(x, y) == kTrace) {
+                    ++columns;
+                    break;
+                }
+        check(columns > c.width * 9 / 10, "the loaded signal's trace",
+              std::to_string(columns) + " of " + std::to_string(c.width) + " columns");
+        checkGuideRows(c, "after the load");
+        if (argc > 2) {
+            const bool kept =
+                platform::testing::writeBmp(platform::testing::captureWindow(main), argv[2]);
+            check(kept, "the screenshot after the load is kept");
+        }
+    }
 
     // The access code, through the prompt.
     ::PostMessageW(item(Label2), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
@@ -207,16 +298,47 @@ int wmain(int argc, wchar_t** argv) {
     check(viewer::readNumber(textOf(item(Text30))) == back, "releasing stops the steps");
     setText(item(Text30), "1");
 
-    if (argc > 2) {
-        const std::filesystem::path handshake = argv[2];
-        {
-            std::FILE* f = _wfopen((handshake / "ready").c_str(), L"w");
-            if (f)
-                std::fclose(f);
-        }
-        for (int i = 0; i < 600 && !std::filesystem::exists(handshake / "shot"); ++i)
-            ::Sleep(50);
+    // A file far too large (300 MB, nothing of it read) is refused as an unreadable
+    // one is: Label22 names it, the loaded recording stays and still decodes.
+    const std::string hugeName = "Norvellix_Sinyal_1_300MB.dat";
+    check(makeFileOfSize(dir / widen(hugeName), 300LL << 20), "a 300 MB file is made");
+    setText(item(Text25), hugeName);
+    mouseClick(item(Command38));
+    check(answers(main), "the viewer answers after a file too large");
+    check(textOf(item(Label22)) == "Dosya çok büyük: " + hugeName, "a file too large is refused",
+          textOf(item(Label22)));
+    setText(item(Text29), "4740");
+    click(item(Command1));
+    check(textOf(item(Text26)) == tel, "the previous load stays", textOf(item(Text26)));
+
+    // A file of the bound's size loads whole and is redrawn, and the window still
+    // answers between its redraws (the time of one answer is shown, not judged).
+    const std::string boundName = "Norvellix_Sinyal_1_bound.dat";
+    viewer::testing::writeFile(dir / boundName,
+                               std::vector<std::uint8_t>(viewer::kMaxSignalFileBytes, 100));
+    setText(item(Text25), boundName);
+    mouseClick(item(Command38));
+    check(textOf(item(Label22)) ==
+              "Alınan Örnek Sayısı: " + std::to_string(viewer::kMaxSignalFileBytes / 2) + " adet",
+          "a file of the bound's size loads", textOf(item(Label22)));
+    ::Sleep(500);
+    for (int i = 0; i < 3; ++i) {
+        const DWORD start = ::GetTickCount();
+        const bool answered = answers(main);
+        check(answered, "the viewer answers while it redraws a file of the bound's size",
+              std::to_string(::GetTickCount() - start) + " ms");
     }
+
+    // A recording cut to 40,001 bytes loads with its count alone.
+    const std::string cutName = "Norvellix_Sinyal_1_cut.dat";
+    std::vector<std::uint8_t> cut = viewer::testing::signalFile(viewer::testing::recording(spec));
+    cut.resize(40001);
+    viewer::testing::writeFile(dir / cutName, cut);
+    setText(item(Text25), cutName);
+    mouseClick(item(Command38));
+    check(answers(main), "the viewer answers after a recording cut short");
+    check(textOf(item(Label22)) == "Alınan Örnek Sayısı: 20000.5 adet",
+          "a recording cut short shows its count", textOf(item(Label22)));
 
     ::PostMessageW(main, WM_CLOSE, 0, 0);
     const bool ended = ::WaitForSingleObject(process.get(), 10000) == WAIT_OBJECT_0;

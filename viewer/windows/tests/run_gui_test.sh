@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the viewer's window test under Wine on an X server of its own (Xvfb picks
-# a free display), in a Wine prefix of its own. Every wait is bounded.
+# a free display), in a Wine prefix of its own. Every wait is bounded. With
+# SCREENSHOT.png the window as it shows after the load is kept there.
 # Usage: run_gui_test.sh WINE_RUN PREFIX ARCH DRIVER.exe LUDROVANE.exe [SCREENSHOT.png]
 set -euo pipefail
 wine_run=$1 prefix=$2 arch=$3 driver=$4 viewer=$5 shot=${6:-}
@@ -19,19 +20,15 @@ DISPLAY=$(cat "$work/xvfb.display")
 export DISPLAY
 
 args=("$driver" "$viewer")
+bmp=
 if [ -n "$shot" ]; then
-  mkdir -p "$work/handshake"
-  args+=("$(winepath -w "$work/handshake" 2>/dev/null || echo "Z:${work//\//\\}\\handshake")")
-  (
-    for _ in $(seq 1200); do
-      if [ -f "$work/handshake/ready" ]; then
-        sleep 1
-        import -window root "$shot" || true
-        touch "$work/handshake/shot"
-        exit 0
-      fi
-      sleep 0.1
-    done
-  ) &
+  rm -f "$shot"
+  bmp="${shot%.png}.bmp"
+  args+=("Z:${bmp//\//\\}")
 fi
-timeout 180 "$wine_run" "$prefix" "$arch" "${args[@]}"
+rc=0
+timeout 180 "$wine_run" "$prefix" "$arch" "${args[@]}" || rc=$?
+if [ -n "$bmp" ] && [ -f "$bmp" ]; then
+  convert "$bmp" "$shot" && rm -f "$bmp" && echo "screenshot of the window: $shot"
+fi
+exit $rc
