@@ -8,6 +8,7 @@
 #include "standin/callerid_device.h"
 #include "standin/line_signal.h"
 #include "standin/tests/wav_fixture.h"
+#include "viewer/signal_file.h"
 
 #include <cmath>
 #include <cstdio>
@@ -108,6 +109,11 @@ void viewerSeeds(const fs::path& dir) {
     write(dir / "recording-cut-short",
           viewerInput({"1", "155", "1", "200", "", ""}, Bytes(mdmf.begin(), mdmf.begin() + 40001)));
     write(dir / "lengthened", viewerInput({"20600", "155", "1", "25599", "200000", ""}, {'"'}));
+    // The viewer's bound, and one byte beyond it.
+    const std::string bound = std::to_string(viewer::kMaxSignalFileBytes);
+    write(dir / "lengthened-to-the-bound", viewerInput({"", "", "", "", bound, ""}, mdmf));
+    write(dir / "beyond-the-bound",
+          viewerInput({"", "", "", "", std::to_string(viewer::kMaxSignalFileBytes + 1), ""}, mdmf));
     write(dir / "empty", viewerInput({"12.5", "x", "0.5", "-1", "", ""}, {}));
 }
 
@@ -162,6 +168,13 @@ void scenarioSeeds(const fs::path& dir, const fs::path& source) {
           "plug 0.03 C\nunplug 0.04 A\nsilent 0.05 B\nresume 0.06 B\nhold 0.07 A\n"
           "release 0.08 A\n");
     write(dir / "refused.scn", "device A\ncall 1 A 5 number=1\n");
+    // Half an hour of ringing fills the bound of the placed signals; one more line
+    // passes it.
+    std::string ringing = "device A\n";
+    for (int i = 0; i <= 30; ++i)
+        ringing += "ring " + std::to_string(60 * i) + " A " + std::to_string(1 + i % 4) +
+                   " duration=60\n";
+    write(dir / "beyond-the-signal-bound.scn", ringing);
 }
 
 // ---- The WAV reader: the stand-in's bursts as 8- and 16-bit files.

@@ -2,6 +2,8 @@
 // the device link reads them. What must hold:
 // - a scenario is either installed or refused with "<file>:<line>: <reason>", the
 //   line one of the text's own;
+// - parsing and installing never hold more than the placed signals' bound allows:
+//   the signals twice (the scenario's and the bus's) and a little for the rest;
 // - an installed scenario puts its devices on the bus, and the device link finds
 //   them, sends the start command, reads reports at the start, at every signal
 //   and at every fault, and leaves no handle open and none misused (the audit).
@@ -12,6 +14,7 @@
 // devices.
 #include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "fuzz/allocation_count.h"
 #include "fuzz/check.h"
 #include "platform/simulated_bus.h"
 #include "standin/line_signal.h"
@@ -27,6 +30,18 @@ constexpr const char* kFileName = "fuzz.scn";
 // Each reading visits at most this many times of the scenario, earliest first.
 constexpr std::size_t kVisitedTimes = 8;
 constexpr int kReportsPerVisit = 2;
+// The most that parsing and installing may hold: the bound of the placed signals
+// twice, and room for the statements of a short text and the WAV files it reads.
+constexpr std::size_t kMostHeld =
+    2 * standin::kMaxPlacedSignalSamples * sizeof(standin::Signal::value_type) + (16u << 20);
+
+void expectHeld(const fuzz::AllocationPeak& peak) {
+    const std::size_t held = peak.bytes();
+    fuzz::expect(held <= kMostHeld, [&] {
+        return "expected at most " + std::to_string(kMostHeld) + " bytes held, got " +
+               std::to_string(held);
+    });
+}
 
 // Whether a "/", "\" or ":" stands where the parser reads: outside comments,
 // which a "#" outside double quotes begins and the line's end ends.
@@ -92,9 +107,10 @@ std::vector<platform::Microseconds> visitedTimes(const standin::Scenario& scenar
     return earliest;
 }
 
-void runInstalled(const standin::Scenario& scenario) {
+void runInstalled(const standin::Scenario& scenario, const fuzz::AllocationPeak& peak) {
     platform::SimulatedBus bus;
     standin::installScenario(bus, scenario);
+    expectHeld(peak);
     fuzz::expect(bus.audit().devices.size() == scenario.devices.size(), [&] {
         return "expected " + std::to_string(scenario.devices.size()) + " devices on the bus, got " +
                std::to_string(bus.audit().devices.size());
@@ -133,12 +149,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     if (couldNameAPlace(text))
         return -1;
+    const fuzz::AllocationPeak peak;
     standin::Scenario scenario;
     std::string error;
     if (!standin::parseScenario(text, kFileName, NORVELLIX_FUZZ_SCENARIO_FILES, scenario, error)) {
         expectRefusal(error, text);
+        expectHeld(peak);
         return 0;
     }
-    runInstalled(scenario);
+    runInstalled(scenario, peak);
     return 0;
 }

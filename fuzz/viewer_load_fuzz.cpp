@@ -1,11 +1,15 @@
-// The viewer opening a file as a person does: the file loaded into the window and
-// drawn, both decoders run from the typed start and axis (the whole-message
-// decoder while other controls are pressed under it), the inspection window shown
-// and stepped, and the plot drawn after each. What must hold:
-// - reading a file holds no more than three times its size at any moment (the
-//   reader's own growth), whatever its content;
-// - the count caption, the loaded values (0..255 for the pairs the file holds,
-//   empty after them, round(Len / 2) + 1 cells) and the plot after a load;
+// The viewer opening a file as a person does: the file loaded into the window
+// (after a small one, so that a refusal shows what stays) and drawn, both
+// decoders run from the typed start and axis (the whole-message decoder while
+// other controls are pressed under it), the inspection window shown and stepped,
+// and the plot drawn after each. What must hold:
+// - reading a file never holds more than the loader's bound, nor more than three
+//   times the file's size (the reader's own growth);
+// - a file above the bound is refused with its name in the caption, and the
+//   previous load stays: values, plot and buttons;
+// - a file within it: the count caption, the loaded values (0..255 for the pairs
+//   the file holds, empty after them, round(Len / 2) + 1 cells), the plot and the
+//   buttons;
 // - each decoder shows nothing or its own text with digits of the lengths its
 //   frames allow, and the same text as a fresh decoder over the same window;
 //   nothing pressed while the whole-message decoder lets events run changes the
@@ -17,9 +21,9 @@
 // Input: six lines of text, then the file's bytes. The lines are typed into the
 // decode start (Text29), the axis (Text1), the inspection start (Text30) and count
 // (Text31); the fifth is a length the file is lengthened to with zero bytes (so a
-// large file needs no large input); in the sixth each character presses a control
-// while the whole-message decoder lets events run. A missing or empty line leaves
-// the box's text as it starts.
+// large file needs no large input), up to twice the bound; in the sixth each
+// character presses a control while the whole-message decoder lets events run. A
+// missing or empty line leaves the box's text as it starts.
 #include "fuzz/allocation_count.h"
 #include "fuzz/check.h"
 #include "fuzz/decoder_checks.h"
@@ -39,9 +43,11 @@ namespace {
 
 using viewer::MainForm;
 
-// The largest file a run makes: far above a recording (51,216 bytes), within what
-// a run can read, unmask and draw quickly.
-constexpr std::uintmax_t kLongestFile = 256 * 1024;
+// The longest file a run makes: beyond the loader's bound, so that refusals are
+// tried as well.
+constexpr std::uintmax_t kLongestFile = 2 * viewer::kMaxSignalFileBytes + 2;
+// The file loaded before the input's: one quoted pair, so one value and two cells.
+constexpr std::uint8_t kPreviousFile[] = {'"', 'A', 'B', '"'};
 // What reading holds besides the file's bytes: the stream's buffer, the name.
 constexpr std::size_t kReadOverhead = 64 * 1024;
 
@@ -147,7 +153,7 @@ struct NoEvents final : viewer::UiYield {
 void expectLoad(const MainForm& form, std::uintmax_t length) {
     const double half = static_cast<double>(length) / 2.0;
     const std::string count = "Alınan Örnek Sayısı: " + viewer::writeNumber(half) + " adet";
-    fuzz::expect(form.controls.Label22.compare(0, count.size(), count) == 0, [&] {
+    fuzz::expect(form.controls.Label22 == count, [&] {
         return "expected the caption \"" + count + "\", got \"" + form.controls.Label22 + "\"";
     });
     const int R = static_cast<int>(viewer::roundHalfEven(half));
@@ -173,6 +179,19 @@ void expectLoad(const MainForm& form, std::uintmax_t length) {
                std::string(length > viewer::kDecodableBytes ? "enabled" : "disabled") + " for " +
                std::to_string(length) + " bytes";
     });
+}
+
+// A file above the bound: its name in the caption, and the previous load whole.
+void expectRefusal(const MainForm& form, const viewer::LoadedSamples& loaded,
+                   const viewer::PlotSamples& plot) {
+    const std::string caption =
+        viewer::fileErrorCaption(viewer::FileError::TooLarge, form.controls.Text25);
+    fuzz::expect(form.controls.Label22 == caption && form.loaded == loaded && form.plot == plot &&
+                     !form.controls.loadButtonsEnabled,
+                 [&] {
+                     return "expected the file refused with \"" + caption +
+                            "\" and the previous load kept, got \"" + form.controls.Label22 + "\"";
+                 });
 }
 
 // The loaded value at index round(x), or an empty cell's 0 outside them.
@@ -237,19 +256,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Typed typed = readTyped(input);
     const auto bytes = input.rest();
     const std::uintmax_t length = std::max<std::uintmax_t>(typed.length, bytes.size());
+    static const fuzz::TempFile previous("previous.dat");
     static const fuzz::TempFile file("signal.dat");
+    previous.write(kPreviousFile);
     file.write(bytes, length);
 
     {
         const fuzz::AllocationPeak peak;
         const viewer::FileBytes read = viewer::readSignalFile(file.path().string());
         const std::size_t held = peak.bytes();
-        fuzz::expect(read.error == viewer::FileError::None && read.bytes.size() == length &&
-                         std::equal(bytes.begin(), bytes.end(), read.bytes.begin()),
-                     [&] { return "expected the file's " + std::to_string(length) + " bytes"; });
-        fuzz::expect(held <= 3 * length + kReadOverhead, [&] {
+        const bool refused = length > viewer::kMaxSignalFileBytes;
+        fuzz::expect(refused
+                         ? read.error == viewer::FileError::TooLarge && read.bytes.empty()
+                         : read.error == viewer::FileError::None && read.bytes.size() == length &&
+                               std::equal(bytes.begin(), bytes.end(), read.bytes.begin()),
+                     [&] {
+                         return "expected " + std::to_string(length) + " bytes " +
+                                (refused ? "refused" : "read");
+                     });
+        const std::size_t most =
+            std::min<std::uintmax_t>(viewer::kMaxSignalFileBytes, 3 * length) + kReadOverhead;
+        fuzz::expect(held <= most, [&] {
             return "expected reading " + std::to_string(length) + " bytes to hold at most " +
-                   std::to_string(3 * length + kReadOverhead) + ", got " + std::to_string(held);
+                   std::to_string(most) + ", got " + std::to_string(held);
         });
     }
 
@@ -257,6 +286,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PressingUi ui;
     MainForm form(surface, ui);
     form.Form_Load();
+    form.controls.Text25 = previous.path().string();
+    form.Command38_MouseUp();
     form.controls.Text25 = file.path().string();
     if (typed.Text29)
         form.controls.Text29 = *typed.Text29;
@@ -267,14 +298,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (typed.Text31)
         form.controls.Text31 = *typed.Text31;
 
+    const viewer::LoadedSamples loadedBefore = form.loaded;
+    const viewer::PlotSamples plotBefore = form.plot;
     form.Command38_MouseUp();
-    expectLoad(form, length);
+    if (length > viewer::kMaxSignalFileBytes)
+        expectRefusal(form, loadedBefore, plotBefore);
+    else
+        expectLoad(form, length);
     surface.expectRedraw(form);
 
     const double start = viewer::readNumber(form.controls.Text29);
-    int plotBefore = form.plot.upperBound();
+    int cellsBefore = form.plot.upperBound();
     form.Command1_Click();
-    if (expectDecodeRequest(form, start, plotBefore)) {
+    if (expectDecodeRequest(form, start, cellsBefore)) {
         viewer::CountedFrameDecoder fresh;
         const auto result = fresh.cozucu_tel(form.window.values());
         const std::string expected = result ? result->text() : "";
@@ -288,12 +324,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     surface.expectRedraw(form);
 
     form.controls.Text29 = typed.Text29.value_or("1");
-    plotBefore = form.plot.upperBound();
+    cellsBefore = form.plot.upperBound();
     ui.form = &form;
     ui.pressed = typed.pressed;
     form.Command41_Click();
     ui.pressed.clear();
-    if (expectDecodeRequest(form, start, plotBefore)) {
+    if (expectDecodeRequest(form, start, cellsBefore)) {
         viewer::MessageDecoder fresh;
         NoEvents quiet;
         const auto expected = fresh.norvellix_x(form.window.values(), quiet).value_or("");

@@ -26,10 +26,9 @@ targets=("$@")
   targets=(viewer_load scenario wav crm_line_decoder component_line_decoder crm_control)
 
 # The longest input each target takes: a recording with its typed lines, a
-# capture, a WAV file of a burst. Scenarios stay short until the parser bounds
-# the memory its signals take (a line of ringing may hold a minute of samples).
+# scenario of some dozens of lines, a WAV file of a burst, a capture.
 declare -A max_len=(
-  [viewer_load]=65536 [scenario]=1024 [wav]=16384
+  [viewer_load]=65536 [scenario]=2048 [wav]=16384
   [crm_line_decoder]=1795 [component_line_decoder]=4882 [crm_control]=512
 )
 
