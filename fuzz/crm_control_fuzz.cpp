@@ -1,6 +1,6 @@
 // The device link and the CRM control's core over the simulated platform: up to
 // three devices of any ids and report lengths, held, silent, waiting for the
-// start command or plugged in later, one of them perhaps carrying a call; faults,
+// start command or plugged in later, each perhaps carrying a call; faults,
 // G_Reset, G_Stop and G_Start at any tick. What must hold:
 // - every event is well formed: a call on line "1".."4" of a device on the bus,
 //   with 3 to 13 digits and the host's date and time; a connection with device 1's
