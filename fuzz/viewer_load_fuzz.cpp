@@ -228,6 +228,18 @@ bool expectDecodeRequest(const MainForm& form, double start, int plotBefore) {
     return true;
 }
 
+// Text26 after a decode: what a fresh decoder reads in the same window, a text of
+// the decoder's own form when there is one.
+void expectShown(const MainForm& form, const std::string& expected,
+                 void (*expectForm)(std::string_view)) {
+    fuzz::expect(form.controls.Text26 == expected, [&] {
+        return "expected \"" + expected + "\" as a fresh decoder reads the window, got \"" +
+               form.controls.Text26 + "\"";
+    });
+    if (!expected.empty())
+        expectForm(expected);
+}
+
 void expectInspection(const MainForm& form, double start, double count,
                       const viewer::PlotSamples& plotBefore) {
     if (!(start + count < viewer::kInspectEnd && start > 0 && count > 0)) {
@@ -313,13 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (expectDecodeRequest(form, start, cellsBefore)) {
         viewer::CountedFrameDecoder fresh;
         const auto result = fresh.cozucu_tel(form.window.values());
-        const std::string expected = result ? result->text() : "";
-        fuzz::expect(form.controls.Text26 == expected, [&] {
-            return "expected \"" + expected + "\" as a fresh decoder reads the window, got \"" +
-                   form.controls.Text26 + "\"";
-        });
-        if (!expected.empty())
-            fuzz::expectCountedFrameText(expected);
+        expectShown(form, result ? result->text() : "", fuzz::expectCountedFrameText);
     }
     surface.expectRedraw(form);
 
@@ -332,13 +338,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (expectDecodeRequest(form, start, cellsBefore)) {
         viewer::MessageDecoder fresh;
         NoEvents quiet;
-        const auto expected = fresh.norvellix_x(form.window.values(), quiet).value_or("");
-        fuzz::expect(form.controls.Text26 == expected, [&] {
-            return "expected \"" + expected + "\" as a fresh decoder reads the window, got \"" +
-                   form.controls.Text26 + "\"";
-        });
-        if (!expected.empty())
-            fuzz::expectMessageText(expected);
+        expectShown(form, fresh.norvellix_x(form.window.values(), quiet).value_or(""),
+                    fuzz::expectMessageText);
     }
     surface.expectRedraw(form);
 
