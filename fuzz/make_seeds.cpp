@@ -172,8 +172,8 @@ void scenarioSeeds(const fs::path& dir, const fs::path& source) {
     // passes it.
     std::string ringing = "device A\n";
     for (int i = 0; i <= 30; ++i)
-        ringing += "ring " + std::to_string(60 * i) + " A " + std::to_string(1 + i % 4) +
-                   " duration=60\n";
+        ringing +=
+            "ring " + std::to_string(60 * i) + " A " + std::to_string(1 + i % 4) + " duration=60\n";
     write(dir / "beyond-the-signal-bound.scn", ringing);
 }
 
@@ -185,6 +185,15 @@ void wavSeeds(const fs::path& dir) {
 
 // ---- The line decoders: captures of bursts, as the devices send them.
 
+Bytes crmCapture(const crmcontrol::testing::CaptureSpec& spec, const std::vector<int>& values) {
+    Bytes input = {static_cast<std::uint8_t>(spec.lineIndex - 1),
+                   static_cast<std::uint8_t>(spec.zeroLevel), 1};
+    for (const int raw : crmcontrol::testing::rawCapture(values, spec.lineIndex, spec.zeroLevel))
+        input.push_back(static_cast<std::uint8_t>(raw));
+    input.pop_back(); // entry 1792 is never used
+    return input;
+}
+
 Bytes crmCapture(int lineIndex, int zeroLevel, standin::MessageFormat format,
                  const std::string& number) {
     crmcontrol::testing::CaptureSpec spec;
@@ -192,12 +201,7 @@ Bytes crmCapture(int lineIndex, int zeroLevel, standin::MessageFormat format,
     spec.call.number = number;
     spec.lineIndex = lineIndex;
     spec.zeroLevel = zeroLevel;
-    Bytes input = {static_cast<std::uint8_t>(lineIndex - 1), static_cast<std::uint8_t>(zeroLevel),
-                   1};
-    for (const int raw : crmcontrol::testing::rawCapture(spec))
-        input.push_back(static_cast<std::uint8_t>(raw));
-    input.pop_back(); // entry 1792 is never used
-    return input;
+    return crmCapture(spec, crmcontrol::testing::captureValues(spec));
 }
 
 void crmLineDecoderSeeds(const fs::path& dir) {
@@ -206,6 +210,16 @@ void crmLineDecoderSeeds(const fs::path& dir) {
     write(dir / "sdmf-line6", crmCapture(6, 90, MessageFormat::SingleData, "5551234"));
     write(dir / "mdmf-9-digits-line4",
           crmCapture(4, 200, MessageFormat::MultipleData, "123456789"));
+    // A number behind a parameter type other than the calling number's: only the
+    // fixed-frame decoder finds it.
+    crmcontrol::testing::CaptureSpec spec;
+    spec.lineIndex = 2;
+    const std::vector<standin::Parameter> parameters = {{standin::kDateTimeParameter, "12250930"},
+                                                        {0x03, "05321234567"}};
+    const auto message =
+        standin::frameMessage(standin::kMultipleDataMessage, standin::multipleDataBody(parameters));
+    write(dir / "fixed-frame-only-line2",
+          crmCapture(spec, crmcontrol::testing::captureValues(message, spec)));
 }
 
 Bytes componentCapture(int position, int zeroLevel, standin::MessageFormat format,

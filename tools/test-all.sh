@@ -20,7 +20,8 @@ for p in "${presets[@]}"; do
     started=$SECONDS
     bash tools/fuzz.sh 2>&1 | tee build/fuzz.log
     rc=${PIPESTATUS[0]}
-    summary+=("fuzz: $(tail -n 1 build/fuzz.log) ($((SECONDS - started)) s)")
+    last=$(tail -n 1 build/fuzz.log)
+    summary+=("fuzz: ${last#fuzz: } ($((SECONDS - started)) s)")
     [ "$rc" -eq 0 ] || failed+=("fuzz")
     continue
   fi
