@@ -10,8 +10,8 @@
 
 namespace {
 
-// Held bytes and the peak of the measurement in progress: the one piece of
-// program-wide state, as operator new itself is program-wide.
+// Held bytes and the peak of the measurement in progress: program-wide, as
+// operator new itself is, and nothing else of the program is.
 struct Counts {
     std::atomic<std::size_t> held{0};
     std::atomic<std::size_t> peak{0};
