@@ -1,6 +1,6 @@
 #include "component/norvellix_component.h"
 
-#include "crmcontrol/start_command.h"
+#include "devicelink/start_command.h"
 
 #include <cstdio>
 #include <random>
@@ -60,7 +60,7 @@ std::array<std::uint8_t, kStartCommandLength> ComponentStartCommand(std::uint32_
                static_cast<double>(std::minstd_rand::max() - std::minstd_rand::min() + 1);
     };
     devicelink::ReportBuffer payload{};
-    crmcontrol::BuildStartCommand(payload, next, crmcontrol::FillerRule::ZeroTo254);
+    devicelink::BuildStartCommand(payload, next, devicelink::FillerRule::ZeroTo254);
     std::array<std::uint8_t, kStartCommandLength> report{}; // report id 0
     std::copy_n(payload.begin(), kStartCommandLength - 1, report.begin() + 1);
     return report;

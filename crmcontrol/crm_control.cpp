@@ -1,8 +1,8 @@
 // The CRM control's tick and methods over the device link's module state.
 #include "crmcontrol/crm_control.h"
 
-#include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
@@ -294,11 +294,11 @@ std::string CrmControl::PathSerial(const std::string& path) {
 
 void CrmControl::BuildStartCommand() {
     // The host's generator is seeded from the time of day by the host itself.
-    crmcontrol::BuildStartCommand(link_.OutputReportData, [this] { return host_.Rnd(); });
+    devicelink::BuildStartCommand(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 void CrmControl::DrawStartCommandFiller() {
-    crmcontrol::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
+    devicelink::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 // A device whose read fails is lost and keeps its zero levels: its buffer holds no

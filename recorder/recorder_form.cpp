@@ -3,8 +3,8 @@
 #include "recorder/recorder_form.h"
 
 #include "crmcontrol/crm_control.h"
-#include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
@@ -154,7 +154,7 @@ void RecorderForm::FirstSight() {
     d.DeviceSerialNumber_1 = crmcontrol::CrmControl::PathSerial(d.DevicePathName_1);
     RandomGenerator& random = host_.random();
     random.Randomize();
-    crmcontrol::BuildStartCommand(d.OutputReportData, [&random] { return random.Rnd(); });
+    devicelink::BuildStartCommand(d.OutputReportData, [&random] { return random.Rnd(); });
     if (d.DeviceSerialNumber_1 != kNoDevice)
         d.WriteOutputReport1();
 }
