@@ -2,6 +2,7 @@
 #include "crmcontrol/crm_control.h"
 
 #include "devicelink/hid_module.h"
+#include "devicelink/path_serial.h"
 #include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
@@ -15,8 +16,6 @@ namespace crmcontrol {
 
 namespace {
 
-// Source of the leading "0" characters of a short path serial.
-constexpr std::string_view kFillText = "00000000";
 // The serial of no device.
 constexpr std::string_view kNoDevice = "0";
 void setNoDevice(std::string& serial) {
@@ -257,39 +256,14 @@ void CrmControl::SuperviseConnection() {
 // of its own.
 void CrmControl::FirstSight() {
     auto& d = link_;
-    d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
-    d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
+    d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_2 = devicelink::PathSerial(d.DevicePathName_2);
     BuildStartCommand();
     if (d.DeviceSerialNumber_1 != kNoDevice)
         d.WriteOutputReport1();
     DrawStartCommandFiller();
     if (d.DeviceSerialNumber_2 != kNoDevice)
         d.WriteOutputReport2();
-}
-
-std::string CrmControl::PathSerial(const std::string& path) {
-    if (path.empty())
-        return std::string(kNoDevice);
-    std::size_t second = std::string::npos;
-    std::size_t third = std::string::npos;
-    int ampersands = 0;
-    // The last character is not examined.
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        if (path[i] != '&')
-            continue;
-        ++ampersands;
-        if (ampersands == 2)
-            second = i;
-        else if (ampersands == 3)
-            third = i;
-    }
-    // Not a path of these devices: no serial, so no device is named after it.
-    if (third == std::string::npos)
-        return std::string(kNoDevice);
-    std::string serial = path.substr(second + 1, third - second - 1);
-    if (serial.size() < kFillText.size())
-        serial.insert(0, kFillText.substr(0, kFillText.size() - serial.size()));
-    return serial;
 }
 
 void CrmControl::BuildStartCommand() {

@@ -84,10 +84,6 @@ public:
     // Timer off, then the four read and write handles closed; raises nothing.
     void UserControl_Terminate();
 
-    // The device's serial from its interface path: the text between the second and
-    // third "&", padded with leading "0" to eight characters; "0" for an empty path.
-    static std::string PathSerial(const std::string& path);
-
     // Read-only views for hosts' diagnostics and tests.
     const SupervisionState& supervision() const { return sv_; }
     const LineState& line(int lineIndex) const { return lines_[lineIndex - 1]; }

@@ -2,8 +2,8 @@
 // variant: Device2 is read only and never written to).
 #include "recorder/recorder_form.h"
 
-#include "crmcontrol/crm_control.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/path_serial.h"
 #include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
@@ -151,7 +151,7 @@ void RecorderForm::SuperviseDevice2() {
 // The serial from the path and the start command to Device1; nothing goes to Device2.
 void RecorderForm::FirstSight() {
     auto& d = link_;
-    d.DeviceSerialNumber_1 = crmcontrol::CrmControl::PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
     RandomGenerator& random = host_.random();
     random.Randomize();
     devicelink::BuildStartCommand(d.OutputReportData, [&random] { return random.Rnd(); });
