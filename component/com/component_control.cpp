@@ -2,7 +2,7 @@
 #include "component/com/component_control.h"
 
 #include "activex/handles.h"
-#include "platform/process_api.h"
+#include "backend/process_api.h"
 
 #include <olectl.h>
 
@@ -34,7 +34,7 @@ const activex::ControlClass NorvellixComponentControl::kClass{
 
 NorvellixComponentControl::NorvellixComponentControl()
     : FormControl(kClass, componentForm(), L"Cambria"),
-      core_(std::make_unique<TNorvellix_Component>(platform::processApi(), ui_,
+      core_(std::make_unique<TNorvellix_Component>(backend::processApi(), ui_,
                                                    static_cast<ComponentEvents&>(*this),
                                                    static_cast<ComponentHost&>(*this))) {}
 

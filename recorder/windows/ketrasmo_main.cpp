@@ -2,8 +2,8 @@
 // core. The window only renders the core's FormView and forwards the timer, the
 // button and the closing of the window; the device is reached through the process
 // backend (simulated when NORVELLIX_SIMULATOR names a scenario file).
+#include "backend/process_api.h"
 #include "devicelink/hid_module.h"
-#include "platform/process_api.h"
 #include "platform/windows/wide_text.h"
 #include "recorder/recorder_form.h"
 #include "recorder/windows/control_ids.h"
@@ -42,7 +42,7 @@ struct GdiObject {
 // Everything the window owns; it lives from WM_CREATE to WM_NCDESTROY.
 struct MainWindow {
     explicit MainWindow(HWND hwnd)
-        : link(platform::processApi(), devicelink::Variant::Recorder), host(hwnd, &repaint),
+        : link(backend::processApi(), devicelink::Variant::Recorder), host(hwnd, &repaint),
           form(link, host, store) {}
 
     devicelink::HIDmodule link;
