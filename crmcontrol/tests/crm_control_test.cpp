@@ -1,6 +1,7 @@
 // Supervision and lifecycle of the CRM control over the simulated bus: first
 // sight, calibration, serials, losses, the two-device latch, reset, stop and start.
 #include "crmcontrol/tests/control_rig.h"
+#include "standin/callerid_device.h"
 
 #include <climits>
 #include <gtest/gtest.h>
@@ -33,7 +34,7 @@ TEST_F(CrmControlTest, FirstSightWritesTheStartCommandAndTheEleventhCountedTickC
     ASSERT_EQ(reports.size(), 1u);
     const auto& r = reports[0].bytes;
     ASSERT_EQ(r.size(), 65u);
-    EXPECT_TRUE(platform::isStartCommand(r));
+    EXPECT_TRUE(standin::isStartCommand(r));
     const std::vector<std::uint8_t> head = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
     const std::vector<std::uint8_t> tail = {4, 0, 9, 6, 'm', 'V', 25, 129};
     EXPECT_EQ(std::vector<std::uint8_t>(r.begin(), r.begin() + 12), head);
@@ -89,8 +90,8 @@ TEST_F(CrmControlTest, TwoFillerDrawsGiveTheDevicesDifferentCommands) {
     ASSERT_FALSE(rb.empty());
     const auto& x = ra.back().bytes;
     const auto& y = rb.back().bytes;
-    EXPECT_TRUE(platform::isStartCommand(x));
-    EXPECT_TRUE(platform::isStartCommand(y));
+    EXPECT_TRUE(standin::isStartCommand(x));
+    EXPECT_TRUE(standin::isStartCommand(y));
     EXPECT_TRUE(std::equal(x.begin(), x.begin() + 12, y.begin()));
     EXPECT_TRUE(std::equal(x.begin() + 57, x.end(), y.begin() + 57));
     EXPECT_FALSE(std::equal(x.begin() + 12, x.begin() + 57, y.begin() + 12));
