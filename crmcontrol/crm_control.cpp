@@ -390,34 +390,28 @@ void CrmControl::Capture() {
 
 void CrmControl::RunDecoder(int lineIndex) {
     auto& capture = lines_[lineIndex - 1].CaptureBuffer;
-    decoders_.line(lineIndex).CountedFrameDecoder(std::span<int>(capture).first(kCaptureSamples),
-                                                  zeroLevel_[lineIndex - 1], sink_);
+    auto number = decoders_.line(lineIndex).CountedFrameDecoder(
+        std::span<int>(capture).first(kCaptureSamples), zeroLevel_[lineIndex - 1]);
+    if (number)
+        RaiseCall(lineIndex, *number);
 }
 
-std::string CrmControl::Sink::deviceSerialNumber(int device) {
-    return device == 1 ? control_.link_.DeviceSerialNumber_1 : control_.link_.DeviceSerialNumber_2;
-}
-
-bool CrmControl::Sink::device2Seen() {
-    return control_.link_.Device2Seen;
-}
-
-std::string CrmControl::Sink::dateText() {
-    return control_.host_.dateText();
-}
-
-std::string CrmControl::Sink::timeText() {
-    return control_.host_.timeText();
-}
-
-void CrmControl::Sink::OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
-                                  std::string& CallDate, std::string& CallTime,
-                                  std::string& PhoneNumber) {
-    control_.events_.OnCallerID(DeviceSerialNumber, LineNumber, CallDate, CallTime, PhoneNumber);
-}
-
-void CrmControl::Sink::setLineStage(int lineIndex) {
-    control_.lines_[lineIndex - 1].LineStage = true;
+// OnCallerID with the serial of the line's device, its number on that device and the
+// host's date and time; the arguments are texts of the raise's own, so nothing a
+// handler assigns reaches the serials or the device state.
+void CrmControl::RaiseCall(int lineIndex, std::string& PhoneNumber) {
+    const LineMember member = lineMember(lineIndex);
+    std::string serial =
+        member.device == 1 ? link_.DeviceSerialNumber_1 : link_.DeviceSerialNumber_2;
+    std::string lineNumber(1, static_cast<char>('0' + member.position));
+    std::string date = host_.dateText();
+    std::string time = host_.timeText();
+    events_.OnCallerID(serial, lineNumber, date, time, PhoneNumber);
+    // Only after the host's handler has returned, and with Device2Seen as it is now.
+    const unsigned staged = linesStagedAfterRaise(lineIndex, link_.Device2Seen);
+    for (int k = 1; k <= kLineCount; ++k)
+        if (staged & (1u << k))
+            lines_[k - 1].LineStage = true;
 }
 
 } // namespace crmcontrol
