@@ -133,9 +133,7 @@ void CrmControl::LeaveTwoDeviceMode() {
     d.MatchingDeviceCount = 1; // until the next scan counts again
     d.CloseReadHandle2();
     d.CloseWriteHandle2();
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.ForgetDevice(2);
     d.DeviceDetected_2 = false;
     d.Device2Seen = false;
     setNoDevice(d.DeviceSerialNumber_2);
@@ -179,9 +177,7 @@ void CrmControl::FallBackToOneDevice() {
 void CrmControl::SuperviseDevice1() {
     auto& d = link_;
     if (!d.DeviceDetected_1) {
-        d.DevicePathName_1.clear();
-        d.HIDHandle_1 = platform::kInvalidHandleValue;
-        d.ReadHandle_1 = platform::kInvalidHandleValue;
+        d.ForgetDevice(1);
         setNoDevices(d);
         d.Device1Seen = false;
         d.Device2Seen = false;
@@ -205,9 +201,7 @@ void CrmControl::SuperviseDevice2() {
     }
     if (!sv_.Device2WasDetected)
         return;
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.ForgetDevice(2);
     setNoDevice(d.DeviceSerialNumber_2);
     d.Device2Seen = false;
     d.FindDevice1();
@@ -302,7 +296,7 @@ void CrmControl::CalibrateAndReportConnection() {
 }
 
 void CrmControl::SampleDevice(int device) {
-    const auto& report = device == 1 ? link_.ReadBuffer_1 : link_.ReadBuffer_2;
+    const auto& report = link_.slot(device).ReadBuffer;
     const int firstLine = (device - 1) * kLinesPerDevice + 1;
     for (int p = 1; p <= kLinesPerDevice; ++p) {
         LineState& line = lines_[firstLine - 1 + p - 1];
@@ -401,8 +395,7 @@ void CrmControl::RunDecoder(int lineIndex) {
 // handler assigns reaches the serials or the device state.
 void CrmControl::RaiseCall(int lineIndex, std::string& PhoneNumber) {
     const LineMember member = lineMember(lineIndex);
-    std::string serial =
-        member.device == 1 ? link_.DeviceSerialNumber_1 : link_.DeviceSerialNumber_2;
+    std::string serial = link_.slot(member.device).DeviceSerialNumber;
     std::string lineNumber(1, static_cast<char>('0' + member.position));
     std::string date = host_.dateText();
     std::string time = host_.timeText();

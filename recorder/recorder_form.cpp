@@ -130,9 +130,7 @@ void RecorderForm::SuperviseDevice1() {
             d.ScanDevicePresence();
         return;
     }
-    d.DevicePathName_1.clear();
-    d.HIDHandle_1 = platform::kInvalidHandleValue;
-    d.ReadHandle_1 = platform::kInvalidHandleValue;
+    d.ForgetDevice(1);
     setNoDevice(d.DeviceSerialNumber_1);
     d.Device1Seen = false;
     d.Device2Seen = false;
@@ -141,11 +139,8 @@ void RecorderForm::SuperviseDevice1() {
 
 void RecorderForm::SuperviseDevice2() {
     auto& d = link_;
-    if (d.DeviceDetected_2)
-        return;
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    if (!d.DeviceDetected_2)
+        d.ForgetDevice(2);
 }
 
 // The serial from the path and the start command to Device1; nothing goes to Device2.
