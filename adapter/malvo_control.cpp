@@ -57,12 +57,12 @@ std::optional<Picture> loadFacePicture() {
 }
 
 // The form's window: hidden, never shown, the place of the embedded component.
-activex::UniqueHwnd createFormWindow() {
+platform::UniqueHwnd createFormWindow() {
     HWND w = CreateWindowExW(0, L"STATIC", L"Malvo", WS_POPUP, 0, 0, 136, 72, nullptr, nullptr,
                              activex::ServerModule::handle(), nullptr);
     if (!w)
         throw activex::ComError(HRESULT_FROM_WIN32(GetLastError()), "CreateWindowEx");
-    return activex::UniqueHwnd(w);
+    return platform::UniqueHwnd(w);
 }
 
 // Leaves a description for the host with the failure of the component's creation.
@@ -147,12 +147,12 @@ void MalvoControl::paintFace(HDC dc, const RECT& bounds) {
     COLORREF color = RGB(255, 255, 255);
     if (FAILED(OleTranslateColor(form().color, nullptr, &color)))
         color = RGB(255, 255, 255);
-    activex::UniqueGdiObject back(CreateSolidBrush(color));
+    platform::UniqueGdiObject back(CreateSolidBrush(color));
     FillRect(dc, &bounds, static_cast<HBRUSH>(back.get()));
     // Panel1: white, raised, captioned "?", the picture on it.
     RECT panel = kPanelRect;
     OffsetRect(&panel, bounds.left, bounds.top);
-    activex::UniqueGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
+    platform::UniqueGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &panel, static_cast<HBRUSH>(white.get()));
     DrawEdge(dc, &panel, EDGE_RAISED, BF_RECT);
     SetBkMode(dc, TRANSPARENT);

@@ -5,9 +5,9 @@
 
 #include "Brevantel.h"
 #include "activex/container/hosted_control.h"
-#include "activex/handles.h"
 #include "adapter/jpeg_picture.h"
 #include "component/com/form_control.h"
+#include "platform/windows/handles.h"
 
 #include <memory>
 #include <optional>
@@ -38,7 +38,7 @@ private:
 
     std::optional<Picture> picture_;
     // The form's own window, hidden, that the embedded component is sited in.
-    activex::UniqueHwnd form_;
+    platform::UniqueHwnd form_;
     std::unique_ptr<activex::container::HostedControl> component_;
 };
 

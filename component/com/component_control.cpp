@@ -1,8 +1,8 @@
 // The Norvellix_Component control: the form's properties, its face and its events.
 #include "component/com/component_control.h"
 
-#include "activex/handles.h"
 #include "backend/process_api.h"
+#include "platform/windows/handles.h"
 
 #include <olectl.h>
 
@@ -77,13 +77,13 @@ void NorvellixComponentControl::paintFace(HDC dc, const RECT& bounds) {
     COLORREF color = RGB(255, 0, 0);
     if (FAILED(OleTranslateColor(form().color, nullptr, &color)))
         color = RGB(255, 0, 0);
-    activex::UniqueGdiObject back(CreateSolidBrush(color));
+    platform::UniqueGdiObject back(CreateSolidBrush(color));
     FillRect(dc, &bounds, static_cast<HBRUSH>(back.get()));
     // lblNorvellix: " N " in white Cambria of height -25 on red, at the corner.
     RECT label{bounds.left, bounds.top, bounds.left + 27, bounds.top + 30};
-    activex::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
+    platform::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
     FillRect(dc, &label, static_cast<HBRUSH>(red.get()));
-    activex::UniqueGdiObject font(CreateFontW(
+    platform::UniqueGdiObject font(CreateFontW(
         -25, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, TURKISH_CHARSET, OUT_DEFAULT_PRECIS,
         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Cambria"));
     HGDIOBJ old = SelectObject(dc, font.get());

@@ -1,8 +1,8 @@
 // Helpers of the Norvellix test hosts.
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 
-#include "activex/handles.h"
 #include "activex/text.h"
+#include "platform/windows/handles.h"
 
 namespace norvellix_test {
 
@@ -22,7 +22,7 @@ DWORD runProgram(const std::wstring& commandLine) {
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi))
         return ~0u;
-    activex::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+    platform::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
     WaitForSingleObject(process.get(), INFINITE);
     DWORD code = ~0u;
     GetExitCodeProcess(process.get(), &code);
