@@ -3,8 +3,8 @@
 #pragma once
 
 #include "activex/registry.h"
-#include "activex/window.h"
 #include "activex/win.h"
+#include "activex/window.h"
 
 #include <span>
 
@@ -14,10 +14,15 @@ namespace activex {
 // the module while it lives).
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
+struct ControlClass;
+
 struct ServerClass {
     const CLSID* clsid;
     CreateInstanceFn create;
     const ControlRegistration* registration; // null: not self-registered
+    // The class the registration is of: the registry's MiscStatus is what it answers
+    // GetMiscStatus with. Null: the registration's own miscStatusContent.
+    const ControlClass* control = nullptr;
 };
 
 // The bodies of DllGetClassObject, DllCanUnloadNow, DllRegisterServer and
@@ -38,7 +43,7 @@ HRESULT dllUnregisterServer(std::span<const ServerClass> classes) noexcept;
 #define ACTIVEX_SERVER_ENTRY_POINTS(classes)                                                       \
     extern "C" {                                                                                   \
     BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {                                \
-        /* At process exit (reserved non-null) the system takes the classes itself. */            \
+        /* At process exit (reserved non-null) the system takes the classes itself. */             \
         if (reason == DLL_PROCESS_DETACH && reserved == nullptr)                                   \
             activex::unregisterWindowClass();                                                      \
         return TRUE;                                                                               \
@@ -46,7 +51,13 @@ HRESULT dllUnregisterServer(std::span<const ServerClass> classes) noexcept;
     STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {                            \
         return activex::dllGetClassObject(classes, clsid, riid, ppv);                              \
     }                                                                                              \
-    STDAPI DllCanUnloadNow() { return activex::dllCanUnloadNow(); }                                \
-    STDAPI DllRegisterServer() { return activex::dllRegisterServer(classes); }                     \
-    STDAPI DllUnregisterServer() { return activex::dllUnregisterServer(classes); }                 \
+    STDAPI DllCanUnloadNow() {                                                                     \
+        return activex::dllCanUnloadNow();                                                         \
+    }                                                                                              \
+    STDAPI DllRegisterServer() {                                                                   \
+        return activex::dllRegisterServer(classes);                                                \
+    }                                                                                              \
+    STDAPI DllUnregisterServer() {                                                                 \
+        return activex::dllUnregisterServer(classes);                                              \
+    }                                                                                              \
     }
