@@ -65,8 +65,8 @@ platform::UniqueHwnd createFormWindow() {
     return platform::UniqueHwnd(w);
 }
 
-// Leaves a description for the host with the failure of the component's creation.
-void describeCreationFailure(HRESULT hr, const std::string& operation) {
+// What the host is told of the failure of the component's creation.
+activex::ErrorDescription creationFailure(HRESULT hr, const std::string& operation) {
     wchar_t text[256];
     if (hr == REGDB_E_CLASSNOTREG)
         std::swprintf(text, std::size(text),
@@ -78,15 +78,7 @@ void describeCreationFailure(HRESULT hr, const std::string& operation) {
                       L"Malvo: the caller-ID component Norvellix1C.Norvellix_Component could not "
                       L"be created: %hs failed (0x%08lX)",
                       operation.c_str(), static_cast<unsigned long>(hr));
-    activex::ComPtr<ICreateErrorInfo> create;
-    if (FAILED(CreateErrorInfo(create.put())))
-        return;
-    create->SetDescription(text);
-    create->SetGUID(IID_IMalvo);
-    create->SetSource(const_cast<LPOLESTR>(L"Brevantel.Malvo"));
-    activex::ComPtr<IErrorInfo> info;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.putVoid())))
-        SetErrorInfo(0, info.get());
+    return {text, L"Brevantel.Malvo", IID_IMalvo};
 }
 
 } // namespace
@@ -111,8 +103,7 @@ MalvoControl::MalvoControl()
             kComponentClsid, form_.get(), options,
             static_cast<activex::container::EventHandler*>(this));
     } catch (const activex::ComError& e) {
-        describeCreationFailure(e.hr(), e.what());
-        throw;
+        throw activex::ComError(e.hr(), e.what(), creationFailure(e.hr(), e.what()));
     }
 }
 
