@@ -14,8 +14,8 @@ namespace adapter {
 namespace {
 
 // The designed size of the form, 136 x 72 pixels.
-constexpr LONG kWidthHimetric = component::com::formPixelsToHimetric(136);
-constexpr LONG kHeightHimetric = component::com::formPixelsToHimetric(72);
+constexpr LONG kWidthHimetric = activex::formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = activex::formPixelsToHimetric(72);
 
 // The embedded caller-ID component, found through COM at run time: its class id
 // and its event interface, as the component's type library has them.
@@ -33,8 +33,8 @@ constexpr DISPID kOnCallerID = 209;
 constexpr RECT kPanelRect{0, 0, 33, 33};
 constexpr POINT kImageCorner{5, 5};
 
-component::com::FormSettings malvoForm() {
-    component::com::FormSettings form;
+activex::FormSettings malvoForm() {
+    activex::FormSettings form;
     form.caption = L"Malvo";
     form.color = 0xFFFFFF; // white
     return form;
@@ -87,7 +87,7 @@ const activex::ControlClass MalvoControl::kClass{&CLSID_Malvo,
                                                  &IID_IMalvo,
                                                  &DIID_IMalvoEvents,
                                                  1, // one sink, as the component has
-                                                 component::com::kActiveFormMiscStatus,
+                                                 activex::kActiveFormMiscStatus,
                                                  {kWidthHimetric, kHeightHimetric}};
 
 MalvoControl::MalvoControl()

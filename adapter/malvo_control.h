@@ -5,8 +5,8 @@
 
 #include "Brevantel.h"
 #include "activex/container/hosted_control.h"
+#include "activex/form_control.h"
 #include "adapter/jpeg_picture.h"
-#include "component/com/form_control.h"
 #include "platform/windows/handles.h"
 
 #include <memory>
@@ -15,8 +15,7 @@
 namespace adapter {
 
 class MalvoControl final
-    : public component::com::FormControl<MalvoControl, IMalvo, TxActiveFormBorderStyle,
-                                         TxPrintScale>,
+    : public activex::FormControl<MalvoControl, IMalvo, TxActiveFormBorderStyle, TxPrintScale>,
       private activex::container::EventHandler {
 public:
     static const activex::ControlClass kClass;

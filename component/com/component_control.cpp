@@ -10,13 +10,13 @@ namespace component::com {
 namespace {
 
 // The designed size of the form, 136 x 69 pixels.
-constexpr LONG kWidthHimetric = formPixelsToHimetric(136);
-constexpr LONG kHeightHimetric = formPixelsToHimetric(69);
+constexpr LONG kWidthHimetric = activex::formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = activex::formPixelsToHimetric(69);
 
 enum EventId : DISPID { kOnCallerID = 209, kOnDeviceConnection = 210, kOnDeviceDisconnected = 211 };
 
-FormSettings componentForm() {
-    FormSettings form;
+activex::FormSettings componentForm() {
+    activex::FormSettings form;
     form.caption = L"Norvellix";
     form.color = 0x0000FF; // red
     return form;
@@ -29,7 +29,7 @@ const activex::ControlClass NorvellixComponentControl::kClass{
     &IID_INorvellix_Component,
     &DIID_INorvellix_ComponentEvents,
     1, // one sink; a second advise is refused with CONNECT_E_ADVISELIMIT
-    kActiveFormMiscStatus,
+    activex::kActiveFormMiscStatus,
     {kWidthHimetric, kHeightHimetric}};
 
 NorvellixComponentControl::NorvellixComponentControl()

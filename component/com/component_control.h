@@ -4,7 +4,7 @@
 #pragma once
 
 #include "Norvellix1C.h"
-#include "component/com/form_control.h"
+#include "activex/form_control.h"
 #include "component/norvellix_component.h"
 #include "hidcontroller/windows/window_ui_thread.h"
 #include "platform/windows/wide_text.h"
@@ -15,8 +15,8 @@
 namespace component::com {
 
 class NorvellixComponentControl final
-    : public FormControl<NorvellixComponentControl, INorvellix_Component, TxActiveFormBorderStyle,
-                         TxPrintScale>,
+    : public activex::FormControl<NorvellixComponentControl, INorvellix_Component,
+                                  TxActiveFormBorderStyle, TxPrintScale>,
       private ComponentEvents,
       private ComponentHost {
 public:
