@@ -111,6 +111,11 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 }
 
 size_t ConnectionPoint::sinkCount() const noexcept {
+    std::lock_guard lock(mutex_);
+    return connected();
+}
+
+size_t ConnectionPoint::connected() const noexcept {
     return static_cast<size_t>(
         std::count_if(slots_.begin(), slots_.end(), [](const auto& s) { return bool(s); }));
 }
@@ -122,12 +127,21 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
     if (!sink)
         return E_POINTER;
     return comGuard([&] {
-        if (maxSinks_ != kAnyNumber && sinkCount() >= maxSinks_)
-            return CONNECT_E_ADVISELIMIT;
         // The sink must speak the event interface; it is held as that interface.
+        // A sink in another apartment comes as a proxy, and the proxy of an event
+        // dispinterface needs the marshaler to find its type library (Wine's finds
+        // only those registered for locale 0): such a sink is taken by its
+        // IDispatch, which every proxy carries. Events are IDispatch calls alike.
         ComPtr<IUnknown> events;
-        if (FAILED(sink->QueryInterface(iid_, events.putVoid())) || !events)
-            return CONNECT_E_CANNOTCONNECT;
+        if (FAILED(sink->QueryInterface(iid_, events.putVoid())) || !events) {
+            ComPtr<IMultiQI> proxy; // what the proxy of an object elsewhere answers
+            if (FAILED(sink->QueryInterface(IID_IMultiQI, proxy.putVoid())) ||
+                FAILED(sink->QueryInterface(IID_IDispatch, events.putVoid())) || !events)
+                return CONNECT_E_CANNOTCONNECT;
+        }
+        std::lock_guard lock(mutex_);
+        if (maxSinks_ != kAnyNumber && connected() >= maxSinks_)
+            return CONNECT_E_ADVISELIMIT;
         if (slots_.size() >= MAXDWORD - 1)
             return CONNECT_E_ADVISELIMIT;
         slots_.push_back(std::move(events));
@@ -137,6 +151,8 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
+    ComPtr<IUnknown> leaving; // released after the slot is empty, outside the lock
+    std::lock_guard lock(mutex_);
     // Cookie 0 and one beyond every slot never named a connection; a slot that
     // was unadvised already names none any more. Both are CONNECT_E_NOCONNECTION.
     if (cookie == 0 || cookie > slots_.size())
@@ -144,7 +160,7 @@ HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
     ComPtr<IUnknown>& slot = slots_[cookie - 1];
     if (!slot)
         return CONNECT_E_NOCONNECTION;
-    ComPtr<IUnknown> leaving = std::move(slot); // released after the slot is empty
+    leaving = std::move(slot);
     return S_OK;
 }
 
@@ -154,6 +170,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
     *e = nullptr;
     return comGuard([&] {
         std::vector<std::pair<ComPtr<IUnknown>, DWORD>> items;
+        std::lock_guard lock(mutex_);
         for (size_t i = 0; i < slots_.size(); ++i)
             if (slots_[i])
                 items.emplace_back(slots_[i], static_cast<DWORD>(i + 1));
@@ -164,6 +181,7 @@ HRESULT ConnectionPoint::EnumConnections(IEnumConnections** e) {
 
 std::vector<ComPtr<IDispatch>> ConnectionPoint::sinks() const {
     std::vector<ComPtr<IDispatch>> out;
+    std::lock_guard lock(mutex_);
     for (const auto& s : slots_)
         if (s) // held as the event dispinterface, which is an IDispatch
             out.emplace_back(static_cast<IDispatch*>(static_cast<IUnknown*>(s.get())));

@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,13 +43,16 @@ public:
     size_t sinkCount() const noexcept;
     // The connected sinks as their event dispinterface, each held for the caller.
     std::vector<ComPtr<IDispatch>> sinks() const;
-    // Drops every connection (the object is closing).
-    void disconnectAll() noexcept { slots_.clear(); }
 
 private:
+    size_t connected() const noexcept; // with the lock held
+
     IConnectionPointContainer& owner_;
     IID iid_;
     size_t maxSinks_;
+    // The slots are guarded: the threads of a free-threaded host may advise,
+    // unadvise and raise events at once. No sink is called with the lock held.
+    mutable std::mutex mutex_;
     // Cookie = slot + 1; an unadvised slot stays empty and is never reused, so a
     // stale cookie cannot remove a later connection.
     std::vector<ComPtr<IUnknown>> slots_;

@@ -5,6 +5,8 @@
 #include "activex/variant.h"
 
 #include <cstring>
+#include <utility>
+#include <windowsx.h>
 
 namespace activex {
 namespace {
@@ -22,16 +24,19 @@ SIZE screenPixelsPerInch() noexcept {
     return ppi;
 }
 
-// The persisted state of a control: a tag, a version and the extent.
-struct PersistedState {
-    DWORD tag;
-    DWORD version;
-    LONG cx, cy;
-};
-constexpr DWORD kStateTag = 0x53584e41; // "ANXS"
-constexpr DWORD kStateVersion = 1;
-
 } // namespace
+
+// The dispids every active form's event interface gives the form events.
+enum class ControlBase::FormEvent : DISPID {
+    Activate = 201,
+    Click = 202,
+    Create = 203,
+    DblClick = 204,
+    Destroy = 205,
+    Deactivate = 206,
+    KeyPress = 207,
+    Paint = 208,
+};
 
 LONG twipsToHimetric(LONG twips) noexcept {
     return MulDiv(twips, kHimetricPerInch, kTwipsPerInch);
@@ -133,7 +138,21 @@ void ControlBase::paintFace(HDC dc, const RECT& bounds) {
     FillRect(dc, &bounds, GetSysColorBrush(COLOR_WINDOW));
 }
 
+void ControlBase::raiseFormEvent(FormEvent event) {
+    if (!raisesFormEvents())
+        return;
+    EventArgs none;
+    fire(static_cast<DISPID>(event), none);
+}
+
+void ControlBase::keyPressed(wchar_t key) {
+    MessageWindow::handleMessage(WM_CHAR, key, 0);
+}
+
 LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    // A host's handler may release the control or deactivate it: the control stays
+    // alive to the end of the message, and its window is looked at again after.
+    ComPtr<IUnknown> keep(identity());
     switch (msg) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -142,13 +161,62 @@ LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         GetClientRect(hwnd(), &client);
         paintFace(dc, client);
         EndPaint(hwnd(), &ps);
+        raiseFormEvent(FormEvent::Paint);
         return 0;
     }
     case WM_ERASEBKGND:
         return 1; // the face is painted whole in WM_PAINT
-    default:
-        return MessageWindow::handleMessage(msg, wp, lp);
+    case WM_PRINTCLIENT: {
+        RECT client;
+        GetClientRect(hwnd(), &client);
+        paintFace(reinterpret_cast<HDC>(wp), client);
+        return 0;
     }
+    case WM_LBUTTONDOWN:
+        // A click activates the form at run time, as a form in a window is
+        // activated, and gives it the keyboard.
+        if (userMode_ && inPlaceActive_ && !uiActive_)
+            activateInPlace(nullptr, nullptr, nullptr, true);
+        if (hwnd() && GetFocus() != hwnd())
+            SetFocus(hwnd());
+        if (hwnd())
+            SetCapture(hwnd());
+        clicked_ = true;
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        // The second press of a double click is the double click only.
+        clicked_ = false;
+        if (hwnd())
+            SetCapture(hwnd());
+        raiseFormEvent(FormEvent::DblClick);
+        return 0;
+    case WM_LBUTTONUP: {
+        if (GetCapture() == hwnd())
+            ReleaseCapture();
+        RECT client{};
+        GetClientRect(hwnd(), &client);
+        const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (std::exchange(clicked_, false) && PtInRect(&client, at))
+            raiseFormEvent(FormEvent::Click);
+        return 0;
+    }
+    case WM_CHAR: {
+        if (!raisesFormEvents())
+            break;
+        // Key goes out as the character's code; what the host leaves there is the
+        // character the form goes on with, 0 swallows it.
+        short key = static_cast<short>(wp);
+        EventArgs args;
+        args.addShortRef(key);
+        fire(static_cast<DISPID>(FormEvent::KeyPress), args);
+        if (key != 0 && hwnd())
+            keyPressed(static_cast<wchar_t>(key));
+        return 0;
+    }
+    default:
+        break;
+    }
+    return MessageWindow::handleMessage(msg, wp, lp);
 }
 
 // --- IOleObject ---
@@ -174,7 +242,7 @@ HRESULT ControlBase::SetHostNames(LPCOLESTR, LPCOLESTR) {
 HRESULT ControlBase::Close(DWORD saveOption) {
     ComPtr<IUnknown> keep(identity());
     InPlaceDeactivate();
-    if (site_ && dirty_ &&
+    if (site_ && isDirty() &&
         (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE))
         site_->SaveObject();
     if (oleAdvise_)
@@ -234,10 +302,17 @@ HRESULT ControlBase::activateInPlace(IOleClientSite* activeSite, HWND, LPCRECT p
             pos = *posRect;
         const RECT kept = keptRect(pos);
         create(parent, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, kept);
+        if (const std::wstring text = windowText(); !text.empty())
+            SetWindowTextW(hwnd(), text.c_str());
         inPlaceActive_ = true;
         updateVisibility();
         if (!EqualRect(&kept, &pos))
             ips->OnPosRectChange(&kept);
+        // The form exists from here: its window is its form. A handler that
+        // deactivates it again ends the activation.
+        raiseFormEvent(FormEvent::Create);
+        if (!inPlaceActive_)
+            return S_OK;
     }
     // A control that asks not to be UI-activated stays in-place active only.
     if (uiActivate && !uiActive_ && !(cls_.miscStatus & OLEMISC_NOUIACTIVATE)) {
@@ -248,8 +323,11 @@ HRESULT ControlBase::activateInPlace(IOleClientSite* activeSite, HWND, LPCRECT p
         if (uiWindow_)
             uiWindow_->SetActiveObject(static_cast<IOleInPlaceActiveObject*>(this), nullptr);
         SetFocus(hwnd());
+        raiseFormEvent(FormEvent::Activate);
+        if (!inPlaceActive_)
+            return S_OK;
     }
-    if (!(userMode_ && (cls_.miscStatus & OLEMISC_INVISIBLEATRUNTIME)))
+    if (site_ && !(userMode_ && (cls_.miscStatus & OLEMISC_INVISIBLEATRUNTIME)))
         site_->ShowObject();
     return S_OK;
 }
@@ -270,6 +348,12 @@ HRESULT ControlBase::DoVerb(LONG verb, LPMSG, IOleClientSite* activeSite, LONG, 
             if (hwnd())
                 ShowWindow(hwnd(), SW_HIDE);
             return S_OK;
+        case OLEIVERB_PROPERTIES: {
+            // The registered properties verb: a control without property pages of
+            // its own leaves it to the container's property browser.
+            ComPtr<IOleControlSite> controlSite = site_.as<IOleControlSite>();
+            return controlSite ? controlSite->ShowPropertyFrame() : E_NOTIMPL;
+        }
         case OLEIVERB_OPEN:
         case OLEIVERB_DISCARDUNDOSTATE:
             return E_NOTIMPL; // no separate window to open, no undo state
@@ -379,6 +463,7 @@ HRESULT ControlBase::InPlaceDeactivate() {
     ComPtr<IUnknown> keep(identity());
     UIDeactivate();
     inPlaceActive_ = false;
+    raiseFormEvent(FormEvent::Destroy); // the form goes with its window
     destroy();
     ComPtr<IOleInPlaceSite> ips = std::move(inPlaceSite_);
     frame_.reset();
@@ -398,6 +483,7 @@ HRESULT ControlBase::UIDeactivate() {
         frame_->SetActiveObject(nullptr, nullptr);
     if (inPlaceSite_)
         inPlaceSite_->OnUIDeactivate(FALSE);
+    raiseFormEvent(FormEvent::Deactivate);
     return S_OK;
 }
 
@@ -529,55 +615,61 @@ HRESULT ControlBase::GetClassID(CLSID* clsid) {
 }
 
 HRESULT ControlBase::IsDirty() {
-    return dirty_ ? S_OK : S_FALSE;
+    return comGuard([&] { return isDirty() ? S_OK : S_FALSE; });
+}
+
+PersistedState ControlBase::currentState() const {
+    return {extent_, persistedProperties()};
+}
+
+bool ControlBase::isDirty() const noexcept {
+    // Once initialised or loaded, the control is dirty when its state differs from
+    // the one it was clean with; before, when its extent changed.
+    try {
+        return cleanState_ ? encodeState(currentState()) != *cleanState_ : dirty_;
+    } catch (...) {
+        return true; // a state that cannot be told apart is worth saving
+    }
+}
+
+void ControlBase::markClean() {
+    dirty_ = false;
+    cleanState_ = encodeState(currentState());
+}
+
+void ControlBase::takeState(const PersistedState& state) {
+    // The properties first: a control that refuses one keeps its extent too.
+    check(loadProperties(state.properties), "loading a control's properties");
+    setExtent(state.extent);
+    markClean();
 }
 
 HRESULT ControlBase::Load(LPSTREAM stream) {
     if (!stream)
         return E_POINTER;
-    return comGuard([&]() -> HRESULT {
-        PersistedState state{};
-        ULONG read = 0;
-        const HRESULT hr = stream->Read(&state, sizeof(state), &read);
-        if (FAILED(hr))
-            return hr;
-        if (read != sizeof(state))
-            return STG_E_READFAULT;
-        if (state.tag != kStateTag || state.version != kStateVersion || state.cx <= 0 ||
-            state.cy <= 0)
-            return E_INVALIDARG; // not a state this framework wrote
-        setExtent({state.cx, state.cy});
-        dirty_ = false;
-        return S_OK;
-    });
+    return comGuard([&] { takeState(readState(*stream)); });
 }
 
 HRESULT ControlBase::Save(LPSTREAM stream, BOOL clearDirty) {
     if (!stream)
         return E_POINTER;
-    const PersistedState state{kStateTag, kStateVersion, extent_.cx, extent_.cy};
-    ULONG written = 0;
-    const HRESULT hr = stream->Write(&state, sizeof(state), &written);
-    if (FAILED(hr))
-        return hr;
-    if (written != sizeof(state))
-        return STG_E_WRITEFAULT;
-    if (clearDirty)
-        dirty_ = false;
-    return S_OK;
+    return comGuard([&] {
+        writeState(*stream, currentState());
+        if (clearDirty)
+            markClean();
+    });
 }
 
 HRESULT ControlBase::GetSizeMax(ULARGE_INTEGER* size) {
     if (!size)
         return E_POINTER;
-    size->QuadPart = sizeof(PersistedState);
-    return S_OK;
+    return comGuard([&] { size->QuadPart = encodeState(currentState()).size(); });
 }
 
 HRESULT ControlBase::InitNew() {
     return comGuard([&] {
         setExtent(cls_.initialExtent);
-        dirty_ = false;
+        markClean();
     });
 }
 
@@ -585,9 +677,10 @@ HRESULT ControlBase::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag)
         return E_POINTER;
     return comGuard([&] {
-        SIZEL wanted = extent_;
+        PersistedState state{extent_, {}};
         // The extent under the names form hosts use; a missing one keeps its value.
-        for (auto [name, field] : {std::pair{L"_ExtentX", &wanted.cx}, {L"_ExtentY", &wanted.cy}}) {
+        for (auto [name, field] :
+             {std::pair{L"_ExtentX", &state.extent.cx}, {L"_ExtentY", &state.extent.cy}}) {
             Variant value;
             V_VT(value.get()) = VT_I4;
             if (SUCCEEDED(bag->Read(name, value.get(), log)) &&
@@ -595,25 +688,33 @@ HRESULT ControlBase::Load(IPropertyBag* bag, IErrorLog* log) {
                 V_I4(value.get()) > 0)
                 *field = V_I4(value.get());
         }
-        setExtent(wanted);
-        dirty_ = false;
+        // The properties by their names, asked for as the type they have now; a
+        // missing one keeps its value.
+        for (PersistedProperty& p : persistedProperties()) {
+            const VARTYPE type = p.value.type();
+            VARIANT* asked = p.value.put();
+            VariantInit(asked); // no value left for the bag to free
+            V_VT(asked) = type;
+            if (SUCCEEDED(bag->Read(p.name.c_str(), p.value.get(), log)))
+                state.properties.push_back(std::move(p));
+        }
+        takeState(state);
     });
 }
 
 HRESULT ControlBase::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
     if (!bag)
         return E_POINTER;
-    return comGuard([&]() -> HRESULT {
+    return comGuard([&] {
         for (auto [name, value] :
              {std::pair{L"_ExtentX", extent_.cx}, std::pair{L"_ExtentY", extent_.cy}}) {
             Variant v = Variant::fromInt(value);
-            const HRESULT hr = bag->Write(name, v.get());
-            if (FAILED(hr))
-                return hr;
+            check(bag->Write(name, v.get()), "IPropertyBag::Write");
         }
+        for (PersistedProperty& p : persistedProperties())
+            check(bag->Write(p.name.c_str(), p.value.get()), "IPropertyBag::Write");
         if (clearDirty)
-            dirty_ = false;
-        return S_OK;
+            markClean();
     });
 }
 

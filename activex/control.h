@@ -9,12 +9,16 @@
 #include "activex/dispatch.h"
 #include "activex/hresult.h"
 #include "activex/module.h"
+#include "activex/persisted_state.h"
 #include "activex/win.h"
 #include "activex/window.h"
 
 #include <atomic>
+#include <climits>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace activex {
 
@@ -147,6 +151,20 @@ protected:
     virtual SIZEL constrainExtent(SIZEL wanted) { return wanted; }
     // Draws the control's face.
     virtual void paintFace(HDC dc, const RECT& bounds);
+    // An active form raises the form events (OnActivate to OnPaint, dispids 201 to
+    // 208 of its event interface) from its window and its activation.
+    virtual bool raisesFormEvents() const noexcept { return false; }
+    // The character the form goes on with after its host's OnKeyPress (not called
+    // when the host swallowed it with 0): the window's default handling here.
+    virtual void keyPressed(wchar_t key);
+    // The text of the control's window (a form's caption).
+    virtual std::wstring windowText() const { return {}; }
+    // The control's persisted properties besides its extent, by name, as they are
+    // now; and the taking of properties read back (names it does not know are
+    // left alone). A control that refuses a value returns the failure and keeps
+    // every property as it was.
+    virtual PersistedProperties persistedProperties() const { return {}; }
+    virtual HRESULT loadProperties(const PersistedProperties&) { return S_OK; }
 
     // Answers QueryInterface for the interfaces of this class.
     HRESULT queryControlInterface(REFIID riid, void** ppv) noexcept;
@@ -157,7 +175,15 @@ protected:
     void fire(DISPID id, EventArgs& args);
 
 private:
+    enum class FormEvent : DISPID;
+
     LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void raiseFormEvent(FormEvent event);
+    PersistedState currentState() const;
+    bool isDirty() const noexcept;
+    // The state now is the clean one (initialised, loaded or saved).
+    void markClean();
+    void takeState(const PersistedState& state);
     HRESULT activateInPlace(IOleClientSite* activeSite, HWND parent, LPCRECT posRect,
                             bool uiActivate);
     void readAmbients();
@@ -179,10 +205,12 @@ private:
     DWORD viewAspects_ = 0;
     DWORD viewFlags_ = 0;
     SIZEL extent_;
-    bool dirty_ = false;
+    bool dirty_ = false; // before the control is initialised or loaded
+    std::optional<std::vector<BYTE>> cleanState_;
     bool userMode_ = true;
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
+    bool clicked_ = false; // the left button went down in the form
     int freezeCount_ = 0;
 };
 
@@ -214,8 +242,13 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG n = --refs_;
-        if (n == 0)
+        if (n == 0) {
+            // An event that reached the control on another thread as its last
+            // reference went may still AddRef and Release it while the destructor
+            // waits for that event: the count must not come to zero twice.
+            refs_ = kDestroying;
             delete this; // COM's last Release; the destructor is virtual
+        }
         return n;
     }
 
@@ -240,6 +273,8 @@ protected:
     IUnknown* identity() noexcept override { return static_cast<Interface*>(this); }
 
 private:
+    static constexpr ULONG kDestroying = ULONG_MAX / 2;
+
     TypeInfoDispatch dispatch_;
     std::atomic<ULONG> refs_{1};
 };

@@ -6,9 +6,12 @@
 
 #include "activex/bstr.h"
 #include "activex/control.h"
+#include "activex/persisted_state.h"
 
 #include <olectl.h>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 namespace activex {
 
@@ -60,6 +63,179 @@ inline ComPtr<IFontDisp> formFont(const wchar_t* face) {
     return font;
 }
 
+// Visits every persisted setting of a form with its property name.
+template <typename Settings, typename Visit> void visitFormSettings(Settings& form, Visit&& visit) {
+    visit(L"Visible", form.visible);
+    visit(L"AutoScroll", form.autoScroll);
+    visit(L"AutoSize", form.autoSize);
+    visit(L"AxBorderStyle", form.borderStyle);
+    visit(L"Caption", form.caption);
+    visit(L"Color", form.color);
+    visit(L"KeyPreview", form.keyPreview);
+    visit(L"PixelsPerInch", form.pixelsPerInch);
+    visit(L"PrintScale", form.printScale);
+    visit(L"Scaled", form.scaled);
+    visit(L"DropTarget", form.dropTarget);
+    visit(L"HelpFile", form.helpFile);
+    visit(L"ScreenSnap", form.screenSnap);
+    visit(L"SnapBuffer", form.snapBuffer);
+    visit(L"DoubleBuffered", form.doubleBuffered);
+    visit(L"Enabled", form.enabled);
+}
+
+// The settings of a form's font, as it is persisted.
+struct FontSettings {
+    std::wstring name = L"MS Sans Serif";
+    CY size{.int64 = 82500}; // points, 8.25
+    SHORT weight = FW_NORMAL;
+    SHORT charset = DEFAULT_CHARSET;
+    bool italic = false;
+    bool underline = false;
+    bool strikethrough = false;
+};
+
+template <typename Settings, typename Visit> void visitFontSettings(Settings& font, Visit&& visit) {
+    visit(L"FontName", font.name);
+    visit(L"FontSize", font.size);
+    visit(L"FontWeight", font.weight);
+    visit(L"FontCharset", font.charset);
+    visit(L"FontItalic", font.italic);
+    visit(L"FontUnderline", font.underline);
+    visit(L"FontStrikethrough", font.strikethrough);
+}
+
+inline FontSettings fontSettings(IFontDisp* font) {
+    FontSettings out;
+    activex::ComPtr<IFont> f;
+    if (!font || FAILED(font->QueryInterface(IID_IFont, f.putVoid())))
+        return out;
+    activex::Bstr name;
+    BOOL italic = FALSE, underline = FALSE, strikethrough = FALSE;
+    if (SUCCEEDED(f->get_Name(name.put())))
+        out.name = name.view();
+    f->get_Size(&out.size);
+    f->get_Weight(&out.weight);
+    f->get_Charset(&out.charset);
+    f->get_Italic(&italic);
+    f->get_Underline(&underline);
+    f->get_Strikethrough(&strikethrough);
+    out.italic = italic;
+    out.underline = underline;
+    out.strikethrough = strikethrough;
+    return out;
+}
+
+namespace detail {
+
+// A setting as its persisted value, and back.
+template <typename Field> VARTYPE persistedType() {
+    if constexpr (std::is_same_v<Field, bool>)
+        return VT_BOOL;
+    else if constexpr (std::is_same_v<Field, std::wstring>)
+        return VT_BSTR;
+    else if constexpr (std::is_same_v<Field, CY>)
+        return VT_CY;
+    else if constexpr (std::is_same_v<Field, SHORT>)
+        return VT_I2;
+    else
+        return VT_I4; // int, LONG, and OLE_COLOR (system colours as negative numbers)
+}
+
+template <typename Field> activex::Variant persisted(const Field& field) {
+    activex::Variant v;
+    VARIANT& out = *v.get();
+    if constexpr (std::is_same_v<Field, bool>)
+        V_BOOL(&out) = field ? VARIANT_TRUE : VARIANT_FALSE;
+    else if constexpr (std::is_same_v<Field, std::wstring>)
+        V_BSTR(&out) = activex::Bstr(field).detach();
+    else if constexpr (std::is_same_v<Field, CY>)
+        V_CY(&out) = field;
+    else if constexpr (std::is_same_v<Field, SHORT>)
+        V_I2(&out) = field;
+    else
+        V_I4(&out) = static_cast<LONG>(field);
+    V_VT(&out) = persistedType<Field>();
+    return v;
+}
+
+// False when the value has no such type.
+template <typename Field> bool take(const VARIANT& value, Field& field) {
+    activex::Variant v;
+    // VariantChangeType only reads its source; the header lacks the const.
+    if (FAILED(VariantChangeType(v.get(), const_cast<VARIANT*>(&value), 0, persistedType<Field>())))
+        return false;
+    const VARIANT& in = *v.get();
+    if constexpr (std::is_same_v<Field, bool>)
+        field = V_BOOL(&in) != VARIANT_FALSE;
+    else if constexpr (std::is_same_v<Field, std::wstring>)
+        field.assign(V_BSTR(&in) ? V_BSTR(&in) : L"", SysStringLen(V_BSTR(&in)));
+    else if constexpr (std::is_same_v<Field, CY>)
+        field = V_CY(&in);
+    else if constexpr (std::is_same_v<Field, SHORT>)
+        field = V_I2(&in);
+    else
+        field = static_cast<Field>(V_I4(&in));
+    return true;
+}
+
+} // namespace detail
+
+// The persisted properties of a form: its settings and its font's, by name.
+inline activex::PersistedProperties formProperties(const FormSettings& form, IFontDisp* font) {
+    activex::PersistedProperties out;
+    const auto add = [&](const wchar_t* name, const auto& field) {
+        out.push_back({name, detail::persisted(field)});
+    };
+    visitFormSettings(form, add);
+    const FontSettings fontNow = fontSettings(font);
+    visitFontSettings(fontNow, add);
+    return out;
+}
+
+// Takes persisted properties into the settings and the font of a form, all or
+// none: E_INVALIDARG for a value of the wrong kind or out of range, and the form
+// keeps what it had. Names it does not know are left alone.
+inline HRESULT takeFormProperties(const activex::PersistedProperties& properties,
+                                  FormSettings& form, activex::ComPtr<IFontDisp>& font) {
+    FormSettings next = form;
+    FontSettings nextFont = fontSettings(font.get());
+    bool fontGiven = false, ok = true;
+    for (const activex::PersistedProperty& p : properties) {
+        const auto take = [&](const wchar_t* name, auto& field) {
+            if (p.name == name)
+                ok = ok && detail::take(*p.value.get(), field);
+        };
+        visitFormSettings(next, take);
+        visitFontSettings(nextFont, [&](const wchar_t* name, auto& field) {
+            fontGiven = fontGiven || p.name == name;
+            take(name, field);
+        });
+    }
+    if (!ok || next.borderStyle < 0 || next.borderStyle > 3 || next.printScale < 0 ||
+        next.printScale > 2 || next.pixelsPerInch <= 0 || nextFont.size.int64 <= 0 ||
+        nextFont.weight < 0 || nextFont.weight > 1000)
+        return E_INVALIDARG;
+    activex::ComPtr<IFontDisp> created;
+    if (fontGiven) {
+        FONTDESC desc{};
+        desc.cbSizeofstruct = sizeof desc;
+        desc.lpstrName = nextFont.name.data();
+        desc.cySize = nextFont.size;
+        desc.sWeight = nextFont.weight;
+        desc.sCharset = nextFont.charset;
+        desc.fItalic = nextFont.italic;
+        desc.fUnderline = nextFont.underline;
+        desc.fStrikethrough = nextFont.strikethrough;
+        const HRESULT hr = OleCreateFontIndirect(&desc, IID_IFontDisp, created.putVoid());
+        if (FAILED(hr))
+            return hr;
+    }
+    form = std::move(next);
+    if (created)
+        font = std::move(created);
+    return S_OK;
+}
+
 template <typename Derived, typename Interface, typename BorderStyle, typename PrintScale>
 class FormControl : public Control<Derived, Interface> {
 public:
@@ -71,8 +247,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE put_Visible(VARIANT_BOOL Value) override {
         form_.visible = Value != 0;
-        if (HWND w = this->controlWindow())
-            ShowWindow(w, form_.visible ? SW_SHOWNA : SW_HIDE);
+        showForm();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_AutoScroll(VARIANT_BOOL* Value) override {
@@ -103,7 +278,9 @@ public:
         return getText(Value, form_.caption);
     }
     HRESULT STDMETHODCALLTYPE put_Caption(BSTR Value) override {
-        return setText(form_.caption, Value);
+        const HRESULT hr = setText(form_.caption, Value);
+        showForm();
+        return hr;
     }
     HRESULT STDMETHODCALLTYPE get_Color(OLE_COLOR* Value) override {
         return getValue(Value, form_.color);
@@ -223,10 +400,26 @@ public:
 
 protected:
     const FormSettings& form() const noexcept { return form_; }
+    // Every active form raises the form events, OnActivate to OnPaint.
+    bool raisesFormEvents() const noexcept override { return true; }
+    // A form's caption is its window's text.
+    std::wstring windowText() const override { return form_.caption; }
+    activex::PersistedProperties persistedProperties() const override {
+        return formProperties(form_, font_.get());
+    }
+    HRESULT loadProperties(const activex::PersistedProperties& properties) override {
+        const HRESULT hr = takeFormProperties(properties, form_, font_);
+        if (SUCCEEDED(hr))
+            showForm();
+        return hr;
+    }
 
-    // Redraws the form after a change of its look or its enabled state.
+    // Shows the form's settings in its window after a change: the caption, the
+    // visible and enabled states and the look.
     void showForm() noexcept {
         if (HWND w = this->controlWindow()) {
+            SetWindowTextW(w, form_.caption.c_str());
+            ShowWindow(w, form_.visible ? SW_SHOWNA : SW_HIDE);
             EnableWindow(w, form_.enabled);
             InvalidateRect(w, nullptr, TRUE);
         }

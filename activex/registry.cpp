@@ -38,6 +38,26 @@ void deleteTree(const std::wstring& subkey) {
     RegDeleteKeyW(HKEY_CLASSES_ROOT, subkey.c_str()); // the key itself, now empty
 }
 
+// The server's path as InprocServer32 names it: its short form when the path holds
+// a blank (hosts that split the value at blanks still find the module); the long
+// path when the file system gives no short form.
+std::wstring serverPath(const std::wstring& modulePath) {
+    if (modulePath.find(L' ') == std::wstring::npos)
+        return modulePath;
+    std::wstring shortPath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetShortPathNameW(modulePath.c_str(), shortPath.data(),
+                                          static_cast<DWORD>(shortPath.size()));
+        if (n == 0)
+            return modulePath;
+        if (n < shortPath.size()) {
+            shortPath.resize(n);
+            return shortPath;
+        }
+        shortPath.resize(n);
+    }
+}
+
 void writeProgId(const std::wstring& progId, const std::wstring& name, const std::wstring& clsid) {
     setString(progId, nullptr, name);
     setString(progId + L"\\CLSID", nullptr, clsid);
@@ -98,7 +118,7 @@ void registerControl(const ControlRegistration& reg, const std::wstring& moduleP
         reg.versionIndependentProgId.empty() ? reg.progId : reg.versionIndependentProgId;
     try {
         setString(key, nullptr, reg.name);
-        setString(key + L"\\InprocServer32", nullptr, modulePath);
+        setString(key + L"\\InprocServer32", nullptr, serverPath(modulePath));
         setString(key + L"\\InprocServer32", L"ThreadingModel", reg.threadingModel);
         if (!reg.progId.empty()) {
             setString(key + L"\\ProgID", nullptr, reg.progId);
@@ -124,7 +144,10 @@ void registerControl(const ControlRegistration& reg, const std::wstring& moduleP
             setString(key + L"\\MiscStatus\\1", nullptr, std::to_wstring(reg.miscStatusContent));
         if (reg.toolboxBitmapId != 0)
             setString(key + L"\\ToolboxBitmap32", nullptr,
-                      modulePath + L", " + std::to_wstring(reg.toolboxBitmapId));
+                      modulePath + L"," + std::to_wstring(reg.toolboxBitmapId));
+        if (reg.propertiesVerb)
+            setString(key + L"\\Verb\\" + std::to_wstring(OLEIVERB_PROPERTIES), nullptr,
+                      L"&Properties,0," + std::to_wstring(OLEVERBATTRIB_ONCONTAINERMENU));
     } catch (...) {
         try {
             unregisterControl(reg);

@@ -19,7 +19,8 @@ struct ControlRegistration {
     std::wstring typeLibVersion = L"1.0";
     std::wstring miscStatus = L"0"; // MiscStatus default value
     DWORD miscStatusContent = 0;    // MiscStatus\1 (DVASPECT_CONTENT), decimal text
-    int toolboxBitmapId = 0;        // ToolboxBitmap32 = "<module>, <id>"; 0: none
+    int toolboxBitmapId = 0;        // ToolboxBitmap32 = "<module>,<id>"; 0: none
+    bool propertiesVerb = false;    // Verb\-7: the properties verb on the container's menu
     bool control = true;            // the Control key and CATID_Control
     bool programmable = true;       // the Programmable key
 };

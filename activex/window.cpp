@@ -21,6 +21,7 @@ void MessageWindow::create(HWND parent, DWORD style, const RECT& rect) {
     std::call_once(classOnce, [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof(wc);
+        wc.style = CS_DBLCLKS; // a control's form tells double clicks apart
         wc.lpfnWndProc = &MessageWindow::windowProc;
         wc.hInstance = ServerModule::handle();
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));

@@ -4,11 +4,13 @@
 
 #include "activex/bstr.h"
 #include "activex/module.h"
+#include "activex/persisted_state.h"
 #include "activex/text.h"
 
 #include <cstdio>
 #include <olectl.h>
 #include <string>
+#include <vector>
 
 namespace adapter {
 namespace {
@@ -32,6 +34,21 @@ constexpr DISPID kOnCallerID = 209;
 // Panel1 covers the embedded component at the corner; Image1 sits on it.
 constexpr RECT kPanelRect{0, 0, 33, 33};
 constexpr POINT kImageCorner{5, 5};
+
+// The state the form keeps for its embedded component (its left and top are the
+// site's): 29 x 32 pixels, AutoSize on, caption "Norvellix", white, Cambria of
+// height -11, 96 pixels per inch.
+std::vector<BYTE> componentState() {
+    activex::FormSettings form;
+    form.caption = L"Norvellix";
+    form.color = 0xFFFFFF; // white
+    form.autoSize = true;
+    form.pixelsPerInch = 96;
+    const LONG width = activex::formPixelsToHimetric(kComponentRect.right);
+    const LONG height = activex::formPixelsToHimetric(kComponentRect.bottom);
+    return activex::encodeState(
+        {{width, height}, activex::formProperties(form, activex::formFont(L"Cambria").get())});
+}
 
 activex::FormSettings malvoForm() {
     activex::FormSettings form;
@@ -98,6 +115,7 @@ MalvoControl::MalvoControl()
     options.containerName = L"Malvo";
     options.ambients.displayName = L"Norvellix_Component1";
     options.eventInterface = kComponentEvents;
+    options.persistedState = componentState();
     try {
         component_ = std::make_unique<activex::container::HostedControl>(
             kComponentClsid, form_.get(), options,

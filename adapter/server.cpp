@@ -15,6 +15,7 @@ const activex::ControlRegistration kMalvoRegistration = [] {
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
     r.toolboxBitmapId = 1;
+    r.propertiesVerb = true;
     return r;
 }();
 

@@ -48,10 +48,7 @@ std::u16string HidSerialText(const std::u16string& deviceName) {
     constexpr std::size_t first = kDeviceNamePrefixLength + 1; // behind the "/"
     if (deviceName.size() <= first)
         return {};
-    std::u16string serial = deviceName.substr(first, kSerialLength);
-    if (serial.size() < kSerialLength)
-        serial.insert(0, kSerialLength - serial.size(), u'0');
-    return serial;
+    return deviceName.substr(first, kSerialLength);
 }
 
 std::array<std::uint8_t, kStartCommandLength> ComponentStartCommand(std::uint32_t seed) {

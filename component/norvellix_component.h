@@ -62,8 +62,8 @@ inline constexpr int kStartCommandLength = 65;
 std::u16string BuildDeviceName(const std::u16string& product, std::uint16_t vendorId,
                                std::uint16_t productId, const std::u16string& serial);
 
-// Characters 32..39 of a device name: the first eight of its serial string. A
-// shorter serial gets leading "0"s; no serial gives "".
+// Characters 32..39 of a device name: the first eight of its serial string, fewer
+// when the serial is shorter (not padded), "" when there is none.
 std::u16string HidSerialText(const std::u16string& deviceName);
 
 // The 65-byte start command with the component's filler (0..254, drawn from a

@@ -6,6 +6,8 @@
 #include "activex/unknown.h"
 #include "activex/variant.h"
 
+#include <algorithm>
+
 namespace activex::container {
 
 std::wstring EventArguments::text(UINT index) const {
@@ -36,17 +38,40 @@ ULONG EventSink::Release() {
     return static_cast<ULONG>(left);
 }
 
+void EventSink::disconnect() noexcept {
+    std::unique_lock lock(mutex_);
+    handler_ = nullptr;
+    const DWORD self = GetCurrentThreadId();
+    left_.wait(lock, [&] {
+        return std::all_of(inHandler_.begin(), inHandler_.end(),
+                           [&](DWORD thread) { return thread == self; });
+    });
+}
+
 HRESULT EventSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams,
                           VARIANT* pVarResult, EXCEPINFO*, UINT*) {
     if (pVarResult)
         VariantInit(pVarResult);
-    if (!handler_)
-        return S_OK;
-    DISPPARAMS none{};
-    DISPPARAMS& params = pDispParams ? *pDispParams : none;
     // Keep the sink alive while the handler runs: it may release the control.
     ComPtr<EventSink> self(this);
-    return comGuard([&] { handler_->onEvent(dispIdMember, params); });
+    EventHandler* handler = nullptr;
+    const DWORD thread = GetCurrentThreadId();
+    {
+        std::lock_guard lock(mutex_);
+        if (!handler_)
+            return S_OK;
+        handler = handler_;
+        inHandler_.push_back(thread);
+    }
+    DISPPARAMS none{};
+    DISPPARAMS& params = pDispParams ? *pDispParams : none;
+    const HRESULT hr = comGuard([&] { handler->onEvent(dispIdMember, params); });
+    {
+        std::lock_guard lock(mutex_);
+        inHandler_.erase(std::find(inHandler_.begin(), inHandler_.end(), thread));
+    }
+    left_.notify_all();
+    return hr;
 }
 
 } // namespace activex::container

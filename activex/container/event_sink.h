@@ -6,7 +6,10 @@
 #include "activex/container/dispatch_by_id.h"
 #include "activex/win.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <vector>
 
 namespace activex::container {
 
@@ -37,8 +40,10 @@ public:
     static ComPtr<EventSink> create(const IID& eventInterface, EventHandler& handler);
 
     // After this the sink drops every event: a control may keep a sink alive
-    // after Unadvise, but the handler may be gone.
-    void disconnect() noexcept { handler_ = nullptr; }
+    // after Unadvise, but the handler may be gone. A control in another apartment
+    // calls the sink on threads of the host's: disconnect waits until the calls
+    // on other threads have left the handler (one on this thread is the caller's).
+    void disconnect() noexcept;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -56,7 +61,10 @@ private:
 
     LONG refs_ = 1;
     IID eventInterface_;
+    std::mutex mutex_;
+    std::condition_variable left_;
     EventHandler* handler_;
+    std::vector<DWORD> inHandler_; // the threads inside the handler now
 };
 
 } // namespace activex::container

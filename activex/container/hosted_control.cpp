@@ -41,6 +41,18 @@ std::optional<IID> sourceFromTypeInfo(IUnknown* control) {
     return std::nullopt;
 }
 
+// A host thread outside a single-threaded apartment serves no messages of its
+// windows while it waits on a call into another apartment: a control created in
+// one (an apartment-threaded control made from a free-threaded host) would block
+// on its first message to the host's window. Such a host keeps the control
+// loaded, initialised and connected, but not activated in place.
+bool inSingleThreadedApartment() noexcept {
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) &&
+           (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
 } // namespace
 
 std::optional<IID> defaultSourceInterface(IUnknown* control) {
@@ -66,7 +78,7 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
         const bool siteFirst = (miscStatus_ & OLEMISC_SETCLIENTSITEFIRST) != 0;
         if (siteFirst)
             check(object_->SetClientSite(site_.get()), "IOleObject::SetClientSite");
-        initialisePersistence();
+        initialisePersistence(options.persistedState);
         if (!siteFirst)
             check(object_->SetClientSite(site_.get()), "IOleObject::SetClientSite");
         if (!options.containerName.empty())
@@ -83,8 +95,9 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
             connectEvents(options, *events);
 
         RECT rect = options.rect;
-        check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, host, &rect),
-              "IOleObject::DoVerb(OLEIVERB_INPLACEACTIVATE)");
+        if (inSingleThreadedApartment())
+            check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, host, &rect),
+                  "IOleObject::DoVerb(OLEIVERB_INPLACEACTIVATE)");
         object_.as(inPlace_);
         site_->attach(inPlace_.get());
         object_.as(dispatch_);
@@ -94,7 +107,18 @@ HostedControl::HostedControl(const CLSID& clsid, HWND host, const HostingOptions
     }
 }
 
-void HostedControl::initialisePersistence() {
+void HostedControl::initialisePersistence(const std::vector<BYTE>& state) {
+    if (!state.empty()) {
+        ComPtr<IPersistStreamInit> persist;
+        check(object_.as(persist), "QueryInterface(IPersistStreamInit)");
+        ComPtr<IStream> stream;
+        check(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), "CreateStreamOnHGlobal");
+        check(stream->Write(state.data(), static_cast<ULONG>(state.size()), nullptr),
+              "IStream::Write");
+        check(stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr), "IStream::Seek");
+        check(persist->Load(stream.get()), "IPersistStreamInit::Load");
+        return;
+    }
     if (auto stream = object_.as<IPersistStreamInit>()) {
         check(stream->InitNew(), "IPersistStreamInit::InitNew");
         return;

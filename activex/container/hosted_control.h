@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace activex::container {
 
@@ -19,6 +20,9 @@ struct HostingOptions {
     Ambients ambients;
     std::wstring containerName;        // told to the control with SetHostNames
     std::optional<IID> eventInterface; // the control's default source when absent
+    // The control's persisted state (the stream form of its IPersistStreamInit),
+    // loaded in place of a new initialisation when given.
+    std::vector<BYTE> persistedState;
 };
 
 class HostedControl {
@@ -49,7 +53,7 @@ public:
     bool translateAccelerator(MSG& msg) noexcept { return site_->translateAccelerator(msg); }
 
 private:
-    void initialisePersistence();
+    void initialisePersistence(const std::vector<BYTE>& state);
     void teardown() noexcept;
     void connectEvents(const HostingOptions& options, EventHandler& events);
 

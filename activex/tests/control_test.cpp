@@ -301,6 +301,19 @@ TEST_F(ControlObject, PersistsItsExtentAndRefusesForeignState) {
     EXPECT_EQ(loaded.cx, 2000);
     EXPECT_EQ(loaded.cy, 3000);
 
+    // A state saved before controls kept properties, the extent alone, still loads.
+    const DWORD extentOnly[] = {0x53584e41, 1, 1500, 700};
+    ComPtr<IStream> older;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, older.put()), S_OK);
+    older->Write(extentOnly, sizeof extentOnly, nullptr);
+    older->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(freshPersist->Load(older.get()), S_OK);
+    fresh.as<IOleObject>()->GetExtent(DVASPECT_CONTENT, &loaded);
+    EXPECT_EQ(loaded.cx, 1500);
+    EXPECT_EQ(loaded.cy, 700);
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(freshPersist->Load(stream.get()), S_OK);
+
     // A short or foreign stream is refused and changes nothing.
     ComPtr<IStream> junk;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, junk.put()), S_OK);

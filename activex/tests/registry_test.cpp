@@ -3,6 +3,8 @@
 // stays).
 #include "activex/registry.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using namespace activex;
@@ -25,6 +27,7 @@ ControlRegistration registration() {
     r.libid = kLibid;
     r.miscStatusContent = 0x32191;
     r.toolboxBitmapId = 1;
+    r.propertiesVerb = true;
     return r;
 }
 
@@ -52,7 +55,8 @@ TEST_F(Registration, WritesTheClassKeysAndRemovesThemAgain) {
         {key + L"\\TypeLib", guidText(kLibid)},
         {key + L"\\MiscStatus", L"0"},
         {key + L"\\MiscStatus\\1", L"205201"},
-        {key + L"\\ToolboxBitmap32", L"C:\\x\\test.ocx, 1"},
+        {key + L"\\ToolboxBitmap32", L"C:\\x\\test.ocx,1"},
+        {key + L"\\Verb\\-7", L"&Properties,0,2"},
         {L"ActiveXRegistryTest.Control.1\\CLSID", clsid},
         {L"ActiveXRegistryTest.Control\\CLSID", clsid},
         {L"ActiveXRegistryTest.Control\\CurVer", L"ActiveXRegistryTest.Control.1"},
@@ -85,4 +89,25 @@ TEST_F(Registration, LeavesAProgIdThatNowNamesAnotherClass) {
               narrow(guidText(other.clsid)));
     unregisterControl(other);
     EXPECT_FALSE(classesKeyExists(L"ActiveXRegistryTest.Control.1"));
+}
+
+// A path with a blank is registered as the server in its short form (hosts that
+// split the value at blanks still find it); the toolbox bitmap keeps the long form.
+TEST_F(Registration, ServerPathWithABlankIsWrittenShort) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / L"activex with blank";
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path ocx = dir / L"test control.ocx";
+    std::ofstream(ocx) << "x";
+    const std::wstring path = ocx.wstring();
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(path.c_str(), shortPath, MAX_PATH), 0u);
+    ASSERT_EQ(std::wstring(shortPath).find(L' '), std::wstring::npos)
+        << "the file system gives no short name here: " << narrow(shortPath);
+
+    registerControl(registration(), path);
+    EXPECT_EQ(narrow(classesValue(key + L"\\InprocServer32")), narrow(shortPath));
+    EXPECT_EQ(narrow(classesValue(key + L"\\ToolboxBitmap32")), narrow(path + L",1"));
+    unregisterControl(registration());
+    std::filesystem::remove_all(dir);
 }

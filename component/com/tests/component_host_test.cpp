@@ -1,12 +1,16 @@
-// Norvellix1C.ocx in a C++ host under Wine: the keys its registration wrote, and the
-// component created by ProgID with its one event sink, hearing the pairing and the
-// call of the scenario that NORVELLIX_SIMULATOR names.
+// Norvellix1C.ocx in a C++ host under Wine: the component created by ProgID with its
+// one event sink, hearing the pairing and the call of the scenario that
+// NORVELLIX_SIMULATOR names.
 #include "Norvellix1C.h"
-#include "activex/registry.h"
 #include "activex/tests/com_test_support.h"
+#include "activex/tests/form_host.h"
+#include "activex/text.h"
+#include "activex/unknown.h"
 #include "hidcontroller/windows/window_ui_thread.h"
 
 #include <gtest/gtest.h>
+#include <map>
+#include <olectl.h>
 
 using activex::ComPtr;
 using activex::testing::RecordingSink;
@@ -15,32 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const std::wstring kClsidKey = L"CLSID\\{7E3A1B95-5C28-4D6E-9F40-1B7C3E8A2D56}";
 const std::wstring kProgId = L"Norvellix1C.Norvellix_Component";
 constexpr DISPID kOnCallerID = 209;
 constexpr DISPID kOnDeviceConnection = 210;
-
-TEST(Norvellix1CRegistration, WroteTheClassKeys) {
-    const struct {
-        std::wstring key, value;
-    } expected[] = {
-        {kClsidKey, L"Norvellix_Component Control"},
-        {kClsidKey + L"\\ProgID", kProgId},
-        {kClsidKey + L"\\Version", L"1.0"},
-        {kClsidKey + L"\\TypeLib", L"{8B4C6F12-3E97-4A58-B1D0-6C2F9E5A7D31}"},
-        {kClsidKey + L"\\MiscStatus", L"0"},
-        {kClsidKey + L"\\MiscStatus\\1", L"205201"},
-        {kProgId + L"\\CLSID", L"{7E3A1B95-5C28-4D6E-9F40-1B7C3E8A2D56}"},
-        {L"TypeLib\\{8B4C6F12-3E97-4A58-B1D0-6C2F9E5A7D31}\\1.0", L"Norvellix1C Library"},
-    };
-    for (const auto& e : expected)
-        EXPECT_EQ(activex::classesValue(e.key), e.value) << std::string(e.key.begin(), e.key.end());
-    EXPECT_EQ(activex::classesValue(kClsidKey + L"\\InprocServer32", L"ThreadingModel"),
-              L"Apartment");
-    EXPECT_TRUE(activex::classesKeyExists(kClsidKey + L"\\Control"));
-    EXPECT_NE(activex::classesValue(kClsidKey + L"\\ToolboxBitmap32").find(L"Norvellix1C.ocx"),
-              std::wstring::npos);
-}
 
 using Norvellix1CHost = activex::testing::ComApartment;
 
@@ -71,6 +52,13 @@ TEST_F(Norvellix1CHost, CreatedByProgIdOneSinkHearsThePairingAndTheCall) {
     OLE_COLOR color = 0;
     EXPECT_EQ(component->get_Color(&color), S_OK);
     EXPECT_EQ(color, 0x00FF00u);
+    // Late bound, Color typed OLE_COLOR: a script host's number goes in and comes out.
+    EXPECT_EQ(activex::testing::putProperty(component.get(), DISPID_BACKCOLOR,
+                                            activex::Variant::fromInt(0x123456)),
+              S_OK);
+    activex::Variant lateColor;
+    EXPECT_EQ(activex::testing::getProperty(component.get(), DISPID_BACKCOLOR, lateColor), S_OK);
+    EXPECT_EQ(activex::variantToUtf8(*lateColor.get()), std::to_string(0x123456));
 
     // No method starts it: pairing begins with the host's message loop.
     const auto heard = [&](DISPID id) {
@@ -99,6 +87,183 @@ TEST_F(Norvellix1CHost, CreatedByProgIdOneSinkHearsThePairingAndTheCall) {
     EXPECT_EQ(cp->Unadvise(cookie), S_OK);
     cp.reset();
     component.reset();
+}
+
+// Sited in a host's window, the component's form raises its events to the one sink.
+TEST_F(Norvellix1CHost, SitedItsFormRaisesTheFormEvents) {
+    activex::testing::FormHost form(CLSID_Norvellix_Component);
+    EXPECT_EQ(activex::testing::formSession(form), activex::testing::kFormSessionEvents);
+    EXPECT_EQ(form.keys, std::vector<short>{'a'});
+}
+
+// A free-threaded host: the component, apartment-threaded, lives in an apartment
+// COM makes for it, and the host's sink is reached through a proxy. The host calls
+// it late-bound: under Wine the dual interface does not cross apartments (Wine's
+// type-library marshaler finds only type libraries registered for locale 0).
+TEST(Norvellix1CFreeThreadedHost, CreatesTheComponentAndHearsTheCall) {
+    HRESULT created = E_FAIL, advised = E_FAIL, unadvised = E_FAIL;
+    bool heard = false;
+    std::string caption;
+    std::vector<activex::testing::RecordedCall> calls;
+    activex::testing::inMultithreadedApartment(
+        [&] {
+            ComPtr<IDispatch> component;
+            created = CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
+                                       IID_IDispatch, component.putVoid());
+            if (FAILED(created))
+                return;
+            activex::Variant value;
+            if (SUCCEEDED(activex::testing::getProperty(component.get(), DISPID_CAPTION, value)))
+                caption = activex::variantToUtf8(*value.get());
+            ComPtr<IConnectionPoint> cp;
+            component.as<IConnectionPointContainer>()->FindConnectionPoint(
+                DIID_INorvellix_ComponentEvents, cp.put());
+            auto sink = activex::testing::ThreadSafeSink::make(DIID_INorvellix_ComponentEvents);
+            DWORD cookie = 0;
+            advised = cp->Advise(sink.get(), &cookie);
+            if (FAILED(advised))
+                return;
+            heard = sink->waitFor(kOnCallerID, 60s);
+            unadvised = cp->Unadvise(cookie);
+            calls = sink->calls();
+        },
+        120s);
+    EXPECT_EQ(created, S_OK);
+    EXPECT_EQ(caption, "Norvellix");
+    EXPECT_EQ(advised, S_OK) << "the sink through its proxy";
+    EXPECT_TRUE(heard) << calls.size() << " events";
+    EXPECT_EQ(unadvised, S_OK);
+    for (const auto& c : calls)
+        if (c.id == kOnCallerID) {
+            ASSERT_EQ(c.args.size(), 6u);
+            EXPECT_EQ(c.args[2], "AB12CD34");
+            EXPECT_EQ(c.args[4], "05321234567");
+        }
+}
+
+// A design host's property bag, in memory: values by name, converted on reading to
+// the type asked for.
+class MemoryBag final : public activex::SelfOwned<MemoryBag, IPropertyBag> {
+public:
+    std::map<std::wstring, activex::Variant> values;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        return activex::answerQuery(static_cast<IPropertyBag*>(this),
+                                    riid == IID_IUnknown || riid == IID_IPropertyBag, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        const auto it = values.find(name);
+        if (it == values.end())
+            return E_INVALIDARG;
+        const VARTYPE wanted = V_VT(value);
+        if (wanted == VT_EMPTY)
+            return VariantCopy(value, it->second.get());
+        return VariantChangeType(value, it->second.get(), 0, wanted);
+    }
+    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
+        values[name] = activex::Variant::copyOf(*value);
+        return S_OK;
+    }
+};
+
+ComPtr<INorvellix_Component> newComponent() {
+    ComPtr<INorvellix_Component> component;
+    EXPECT_EQ(CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_INorvellix_Component, component.putVoid()),
+              S_OK);
+    return component;
+}
+
+// What a design host reads back of a form: caption, colour and font.
+std::string formText(const ComPtr<INorvellix_Component>& component) {
+    activex::Bstr caption, fontName;
+    OLE_COLOR color = 0;
+    ComPtr<IFontDisp> fontDisp;
+    component->get_Caption(caption.put());
+    component->get_Color(&color);
+    component->get_Font(fontDisp.put());
+    CY size{};
+    BOOL bold = FALSE;
+    auto font = fontDisp.as<IFont>();
+    font->get_Name(fontName.put());
+    font->get_Size(&size);
+    font->get_Bold(&bold);
+    return caption.utf8() + " " + std::to_string(color) + " " + fontName.utf8() + " " +
+           std::to_string(size.int64 / 10000) + (bold ? " bold" : "");
+}
+
+// A design host sets the form's properties, saves the control (stream or property
+// bag) and loads a new one from it: the new one has what was set, and both are clean.
+TEST_F(Norvellix1CHost, PersistsTheFormsPropertiesInStreamAndPropertyBag) {
+    auto designed = newComponent();
+    ASSERT_EQ(designed.as<IPersistStreamInit>()->InitNew(), S_OK);
+    EXPECT_EQ(designed.as<IPersistStreamInit>()->IsDirty(), S_FALSE);
+    designed->put_Caption(activex::Bstr(L"Hat 1").get());
+    designed->put_Color(0x00FF00);
+    FONTDESC desc{sizeof desc,
+                  const_cast<LPOLESTR>(L"Tahoma"),
+                  {.int64 = 120000},
+                  FW_BOLD,
+                  DEFAULT_CHARSET,
+                  FALSE,
+                  FALSE,
+                  FALSE};
+    ComPtr<IFontDisp> tahoma;
+    ASSERT_EQ(OleCreateFontIndirect(&desc, IID_IFontDisp, tahoma.putVoid()), S_OK);
+    designed->put_Font(tahoma.get());
+    EXPECT_EQ(designed.as<IPersistStreamInit>()->IsDirty(), S_OK) << "a property changed";
+    // The font's face as the system made it (Tahoma may be substituted here).
+    const std::string expected = formText(designed);
+    ASSERT_EQ(expected.substr(0, 12), "Hat 1 65280 ");
+    ASSERT_EQ(expected.substr(expected.size() - 8), " 12 bold");
+
+    ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
+    ASSERT_EQ(designed.as<IPersistStreamInit>()->Save(stream.get(), TRUE), S_OK);
+    EXPECT_EQ(designed.as<IPersistStreamInit>()->IsDirty(), S_FALSE);
+    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    auto fromStream = newComponent();
+    ASSERT_EQ(fromStream.as<IPersistStreamInit>()->Load(stream.get()), S_OK);
+    EXPECT_EQ(formText(fromStream), expected);
+    EXPECT_EQ(fromStream.as<IPersistStreamInit>()->IsDirty(), S_FALSE);
+
+    auto bag = ComPtr<MemoryBag>::adopt(new MemoryBag);
+    ASSERT_EQ(designed.as<IPersistPropertyBag>()->Save(bag.get(), TRUE, TRUE), S_OK);
+    EXPECT_EQ(activex::variantToUtf8(*bag->values.at(L"Caption").get()), "Hat 1");
+    auto fromBag = newComponent();
+    ASSERT_EQ(fromBag.as<IPersistPropertyBag>()->Load(bag.get(), nullptr), S_OK);
+    EXPECT_EQ(formText(fromBag), expected);
+}
+
+// A state with a value the form cannot take is refused whole: the form keeps all
+// it had, the caption too.
+TEST_F(Norvellix1CHost, RefusesAStateWithABadValueAndKeepsItsOwn) {
+    auto component = newComponent();
+    ASSERT_EQ(component.as<IPersistPropertyBag>()->InitNew(), S_OK);
+    const std::string before = formText(component);
+    const struct {
+        const wchar_t* name;
+        activex::Variant value;
+    } bad[] = {{L"AxBorderStyle", activex::Variant::fromInt(9)},
+               {L"PixelsPerInch", activex::Variant::fromInt(0)},
+               {L"Color", activex::Variant::fromText(L"green")}};
+    for (const auto& b : bad) {
+        auto bag = ComPtr<MemoryBag>::adopt(new MemoryBag);
+        bag->values[L"Caption"] = activex::Variant::fromText(L"changed");
+        bag->values[b.name] = b.value;
+        const HRESULT hr = component.as<IPersistPropertyBag>()->Load(bag.get(), nullptr);
+        // A bag's value it cannot read as the property's type is one it does not
+        // have; one out of range is refused.
+        if (std::wstring(b.name) == L"Color") {
+            EXPECT_EQ(hr, S_OK);
+            EXPECT_EQ(formText(component), "changed" + before.substr(before.find(' ')));
+            component.as<IPersistPropertyBag>()->InitNew();
+            component->put_Caption(activex::Bstr(L"Norvellix").get());
+        } else {
+            EXPECT_EQ(hr, E_INVALIDARG) << activex::wideToUtf8(b.name);
+            EXPECT_EQ(formText(component), before) << activex::wideToUtf8(b.name);
+        }
+    }
 }
 
 } // namespace

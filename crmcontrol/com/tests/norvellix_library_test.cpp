@@ -3,6 +3,7 @@
 // every key removed again).
 #include "activex/bstr.h"
 #include "activex/registry.h"
+#include "activex/tests/registration_support.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 #include "platform/windows/handles.h"
 
@@ -24,13 +25,7 @@ std::string narrow(const std::wstring& w) {
     return std::string(w.begin(), w.end());
 }
 
-// Every key registration writes, with its expected default (or named) value;
-// an empty expectation means "the key exists".
-struct ExpectedKey {
-    std::wstring key, name, value;
-};
-
-std::vector<ExpectedKey> expectedKeys() {
+std::vector<activex::testing::ExpectedKey> expectedKeys() {
     const std::wstring path = ocxPath();
     return {
         {kClsidKey, L"", L"Norvellix"},
@@ -44,7 +39,7 @@ std::vector<ExpectedKey> expectedKeys() {
         {kClsidKey + L"\\Programmable", L"", L""},
         {kClsidKey + L"\\MiscStatus", L"", L"0"},
         {kClsidKey + L"\\MiscStatus\\1", L"", L"148881"},
-        {kClsidKey + L"\\ToolboxBitmap32", L"", path + L", 30000"},
+        {kClsidKey + L"\\ToolboxBitmap32", L"", path + L",30000"},
         {kClsidKey + L"\\Implemented Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}", L"", L""},
         {kProgId, L"", L"Norvellix"},
         {kProgId + L"\\CLSID", L"", L"{4F1C2A60-7D35-4E8B-9A12-3C5E7B9D0A41}"},
@@ -53,10 +48,6 @@ std::vector<ExpectedKey> expectedKeys() {
         {L"Interface\\{6B2E9D14-0C7A-4F53-8E21-5D9A0C3F7B62}", L"", L"_Norvellix"},
         {L"Interface\\{9A7F3C28-1E64-4B0D-A5C9-2F8E6D1B4C03}", L"", L"__Norvellix"},
     };
-}
-
-std::wstring regsvr32(const wchar_t* options) {
-    return L"regsvr32.exe " + std::wstring(options) + L" \"" + ocxPath() + L"\"";
 }
 
 std::wstring versionString(const std::vector<BYTE>& info, const wchar_t* name) {
@@ -177,20 +168,6 @@ TEST(NorvellixLibrary, TypeLibraryHasTheControlsIdentity) {
 }
 
 TEST(NorvellixLibrary, Regsvr32WritesEveryKeyAndRemovesThemAll) {
-    ASSERT_EQ(runProgram(regsvr32(L"/s")), 0u);
-    for (const ExpectedKey& k : expectedKeys()) {
-        ASSERT_TRUE(activex::classesKeyExists(k.key)) << narrow(k.key);
-        if (!k.value.empty()) {
-            EXPECT_EQ(narrow(activex::classesValue(k.key, k.name)), narrow(k.value))
-                << narrow(k.key) << " " << narrow(k.name);
-        }
-    }
-
-    ASSERT_EQ(runProgram(regsvr32(L"/u /s")), 0u);
-    for (const ExpectedKey& k : expectedKeys())
-        EXPECT_FALSE(activex::classesKeyExists(k.key)) << narrow(k.key) << " is left";
+    activex::testing::checkSelfRegistration(ocxPath(), expectedKeys());
     EXPECT_FALSE(activex::classesKeyExists(kTypeLibKey));
-
-    // Unregistering what is not registered is no failure.
-    EXPECT_EQ(runProgram(regsvr32(L"/u /s")), 0u);
 }

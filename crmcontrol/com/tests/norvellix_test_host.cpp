@@ -1,32 +1,12 @@
 // Helpers of the Norvellix test hosts.
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 
-#include "activex/text.h"
-#include "platform/windows/handles.h"
+#include "activex/tests/registration_support.h"
 
 namespace norvellix_test {
 
 std::wstring ocxPath() {
-    std::wstring path = L"Z:" + activex::utf8ToWide(NORVELLIX_OCX);
-    for (wchar_t& c : path)
-        if (c == L'/')
-            c = L'\\';
-    return path;
-}
-
-DWORD runProgram(const std::wstring& commandLine) {
-    std::wstring line = commandLine;
-    STARTUPINFOW si{};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return ~0u;
-    platform::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
-    WaitForSingleObject(process.get(), INFINITE);
-    DWORD code = ~0u;
-    GetExitCodeProcess(process.get(), &code);
-    return code;
+    return activex::testing::windowsPath(NORVELLIX_OCX);
 }
 
 bool pumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {

@@ -1,6 +1,5 @@
-// What the Norvellix test hosts share: the library's path as Windows sees it,
-// running a program of the prefix, a message loop with a time limit, and late-
-// bound calls.
+// What the Norvellix test hosts share: the library's path as Windows sees it, a
+// message loop with a time limit, and late-bound calls.
 #pragma once
 
 #include "Norvellix.h"
@@ -21,9 +20,6 @@ inline constexpr DISPID kOnDeviceDisconnected = 3;
 
 // Norvellix.ocx of this build tree, as a Windows path (Z: is Wine's root).
 std::wstring ocxPath();
-
-// Runs a command line and returns its exit code (~0u if it did not start).
-DWORD runProgram(const std::wstring& commandLine);
 
 // Dispatches the thread's messages (the control's timer among them) until done()
 // holds or timeoutMs pass; returns done().
