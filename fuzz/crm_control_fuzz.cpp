@@ -14,10 +14,12 @@
 // levels and perhaps a call (its line, format, tick and digits); then the script,
 // two bytes a step: the tick (0..kTicks - 1) and what happens then.
 #include "crmcontrol/tests/control_rig.h"
+#include "devicelink/path_serial.h"
 #include "fuzz/check.h"
 #include "fuzz/decoder_checks.h"
 #include "fuzz/fuzz_input.h"
 #include "standin/callerid_burst.h"
+#include "standin/callerid_device.h"
 
 #include <cstdio>
 #include <map>
@@ -25,7 +27,6 @@
 
 namespace {
 
-using crmcontrol::CrmControl;
 using crmcontrol::testing::ControlRig;
 using crmcontrol::testing::EventRecord;
 using crmcontrol::testing::ScriptedLines;
@@ -68,7 +69,7 @@ void addCall(fuzz::FuzzInput& input, ScriptedLines& lines) {
 }
 
 platform::DeviceDescription readDevice(fuzz::FuzzInput& input, std::set<std::string>& instances,
-                                       bool& plugged) {
+                                       bool& plugged, bool& waitsForStart) {
     platform::DeviceDescription d;
     const std::uint8_t kind = input.byte();
     switch (kind & kIdentity) {
@@ -88,7 +89,7 @@ platform::DeviceDescription readDevice(fuzz::FuzzInput& input, std::set<std::str
         d.outputReportLength = input.byte();
     d.heldExclusively = kind & kHeld;
     d.silent = kind & kSilent;
-    d.waitsForStartCommand = kind & kWaitsForStart;
+    waitsForStart = kind & kWaitsForStart;
     plugged = !(kind & kUnplugged);
     // Instance ids are unique on the platform; a repeated one is moved on.
     std::uint32_t id = input.byte();
@@ -152,13 +153,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<platform::DeviceId> ids;
     for (int i = 0; i < count; ++i) {
         bool plugged = true;
-        const platform::DeviceDescription d = readDevice(input, instances, plugged);
+        bool waitsForStart = false;
+        const platform::DeviceDescription d = readDevice(input, instances, plugged, waitsForStart);
         auto lines = std::make_unique<ScriptedLines>();
         for (int& level : lines->level)
             level = input.byte();
         addCall(input, *lines);
-        ids.push_back(rig.bus.addDevice(d, std::move(lines), plugged));
-        serials.insert(CrmControl::PathSerial(rig.bus.interfacePath(ids.back())));
+        std::unique_ptr<platform::ReportSource> source = std::move(lines);
+        if (waitsForStart)
+            source = std::make_unique<standin::WaitsForStartCommand>(std::move(source));
+        ids.push_back(rig.bus.addDevice(d, std::move(source), plugged));
+        serials.insert(devicelink::PathSerial(rig.bus.interfacePath(ids.back())));
     }
     std::multimap<int, Step> script;
     while (input.remaining() >= 2) {

@@ -12,8 +12,8 @@
 // seeds put a few; a text that could name any other place (a "/", "\" or ":"
 // outside its comments) is not run, so that no input reads the machine's files or
 // devices.
-#include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/start_command.h"
 #include "fuzz/allocation_count.h"
 #include "fuzz/check.h"
 #include "platform/simulated_bus.h"
@@ -121,7 +121,7 @@ void runInstalled(const standin::Scenario& scenario, const fuzz::AllocationPeak&
     {
         devicelink::HIDmodule link(api, devicelink::Variant::CrmControl);
         link.FindDevice1();
-        crmcontrol::BuildStartCommand(link.OutputReportData, [] { return 0.5; });
+        devicelink::BuildStartCommand(link.OutputReportData, [] { return 0.5; });
         if (link.DeviceDetected_1)
             link.WriteOutputReport1();
         if (link.DeviceDetected_2)

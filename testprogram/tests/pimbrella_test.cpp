@@ -50,7 +50,7 @@ void registerBroken() {
     ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
                               &opened, nullptr),
               ERROR_SUCCESS);
-    activex::UniqueHkey hkey(opened);
+    platform::UniqueHkey hkey(opened);
     const std::wstring missing = L"C:\\missing\\Norvellix.ocx";
     RegSetValueExW(hkey.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing.c_str()),
                    static_cast<DWORD>((missing.size() + 1) * sizeof(wchar_t)));
