@@ -39,7 +39,7 @@ struct CaptureSpec {
 inline constexpr int kMarkBitsBeforeMessage = 30;
 
 // Zero-centred line values of the capture of a burst carrying `message` (0 after
-// the carrier stops); the spec's format and call are not used.
+// the carrier stops); the format and call that `spec` names are not used.
 inline std::vector<int> captureValues(std::span<const std::uint8_t> message,
                                       const CaptureSpec& spec) {
     standin::BurstLayout layout;
@@ -57,7 +57,7 @@ inline std::vector<int> captureValues(std::span<const std::uint8_t> message,
     return x;
 }
 
-// Zero-centred line values of the capture of the spec's call.
+// Zero-centred line values of the capture of the call that `spec` names.
 inline std::vector<int> captureValues(const CaptureSpec& spec) {
     return captureValues(standin::buildMessage(spec.format, spec.call), spec);
 }
