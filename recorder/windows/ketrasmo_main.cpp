@@ -162,14 +162,19 @@ void runTick(HWND hwnd, MainWindow& w) {
         DestroyWindow(hwnd);
 }
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT handleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     MainWindow* w = windowOf(hwnd);
     switch (msg) {
     case WM_CREATE: {
         auto owned = std::make_unique<MainWindow>(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owned.get()));
-        createControls(hwnd, *owned);
-        owned->form.Form_Load();
+        try {
+            createControls(hwnd, *owned);
+            owned->form.Form_Load();
+        } catch (...) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); // the window goes without it
+            throw;
+        }
         owned.release(); // deleted on WM_NCDESTROY
         MainWindow::repaint(hwnd);
         SetTimer(hwnd, kTimer1, 1, nullptr);
@@ -223,6 +228,18 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     default:
         return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+// No exception may leave a window procedure: the system's dispatch cannot carry it,
+// and the program would end with the recording it holds. A handler that throws (out
+// of memory) is abandoned where it stood; the tick's guard is released on the way
+// out, so the next tick runs as usual. A window that cannot be built is not created.
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return handleMessage(hwnd, msg, wp, lp);
+    } catch (...) {
+        return msg == WM_CREATE ? -1 : 0;
     }
 }
 
