@@ -6,9 +6,14 @@
 #   C++ header <name>.h (on the include path of targets that link <name>_idl).
 #   DISPINTERFACE_FLAGS adds type flags widl refuses to write (e.g. 80 for
 #   nonextensible on a dispinterface) to the finished library.
-#   INCLUDES names the files the IDL #includes, so that a change rebuilds it.
+#   INCLUDES names the files the IDL #includes, so that a change rebuilds it; the
+#   framework's own IDL files (ACTIVEX_FORM_IDLS: the active form's enumerations and
+#   properties) are found by their names alone.
 #   Sets <name>_TLB to the library's path.
 set(ACTIVEX_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools CACHE INTERNAL "The ActiveX build tools")
+set(ACTIVEX_IDL_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "The ActiveX framework's IDL files")
+set(ACTIVEX_FORM_IDLS ${ACTIVEX_IDL_DIR}/active_form_enums.idl
+    ${ACTIVEX_IDL_DIR}/active_form_properties.idl CACHE INTERNAL "The active form's IDL files")
 
 function(activex_add_typelib name)
   cmake_parse_arguments(ARG "" "IDL" "INCLUDES;DISPINTERFACE_FLAGS" ${ARGN})
@@ -22,9 +27,9 @@ function(activex_add_typelib name)
   set(raw ${out}/${name}.widl.tlb)
   add_custom_command(
     OUTPUT ${out}/${name}.tlb ${out}/${name}.h
-    COMMAND ${NORVELLIX_WIDL} ${widl_target} -I/usr/include/wine/wine/windows
+    COMMAND ${NORVELLIX_WIDL} ${widl_target} -I/usr/include/wine/wine/windows -I${ACTIVEX_IDL_DIR}
             -L${NORVELLIX_WINE_STDOLE_DIR} -t -o ${raw} ${idl}
-    COMMAND ${NORVELLIX_WIDL} ${widl_target} -I/usr/include/wine/wine/windows
+    COMMAND ${NORVELLIX_WIDL} ${widl_target} -I/usr/include/wine/wine/windows -I${ACTIVEX_IDL_DIR}
             -L${NORVELLIX_WINE_STDOLE_DIR} -h -o ${out}/${name}.h ${idl}
     COMMAND perl ${ACTIVEX_TOOLS_DIR}/tlb-typeflags.pl ${raw} ${out}/${name}.tlb
             ${ARG_DISPINTERFACE_FLAGS}

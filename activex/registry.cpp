@@ -1,9 +1,9 @@
-// Registry writes of self-registration; every key is opened through UniqueHkey.
+// Registry writes of self-registration; every key is held by a UniqueHkey.
 #include "activex/registry.h"
 
 #include "activex/com_ptr.h"
-#include "activex/handles.h"
 #include "activex/hresult.h"
+#include "platform/windows/handles.h"
 
 namespace activex {
 namespace {
@@ -12,8 +12,8 @@ namespace {
 constexpr GUID kCatidControl = {
     0x40fc6ed4, 0x2438, 0x11cf, {0xa3, 0xdb, 0x08, 0x00, 0x36, 0xf1, 0x25, 0x02}};
 
-UniqueHkey createKey(const std::wstring& subkey) {
-    UniqueHkey key;
+platform::UniqueHkey createKey(const std::wstring& subkey) {
+    platform::UniqueHkey key;
     const LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0,
                                     KEY_READ | KEY_WRITE, nullptr, key.put(), nullptr);
     if (rc != ERROR_SUCCESS)
@@ -22,7 +22,7 @@ UniqueHkey createKey(const std::wstring& subkey) {
 }
 
 void setString(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
-    UniqueHkey key = createKey(subkey);
+    platform::UniqueHkey key = createKey(subkey);
     const LONG rc =
         RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -97,7 +97,7 @@ std::wstring guidText(REFGUID guid) {
 }
 
 bool classesKeyExists(const std::wstring& subkey) {
-    UniqueHkey key;
+    platform::UniqueHkey key;
     return RegOpenKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, KEY_READ, key.put()) ==
            ERROR_SUCCESS;
 }

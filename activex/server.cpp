@@ -2,6 +2,7 @@
 #include "activex/server.h"
 
 #include "activex/com_ptr.h"
+#include "activex/control.h"
 #include "activex/hresult.h"
 #include "activex/module.h"
 #include "activex/unknown.h"
@@ -68,9 +69,14 @@ HRESULT dllRegisterServer(std::span<const ServerClass> classes) noexcept {
     const HRESULT hr = comGuard([&] {
         const std::wstring path = ServerModule::path();
         registerTypeLib(path);
-        for (const ServerClass& c : classes)
-            if (c.registration)
-                registerControl(*c.registration, path);
+        for (const ServerClass& c : classes) {
+            if (!c.registration)
+                continue;
+            ControlRegistration registration = *c.registration;
+            if (c.control)
+                registration.miscStatusContent = c.control->miscStatus;
+            registerControl(registration, path);
+        }
     });
     if (FAILED(hr))
         dllUnregisterServer(classes);

@@ -14,10 +14,15 @@ namespace activex {
 // the module while it lives).
 using CreateInstanceFn = HRESULT (*)(REFIID riid, void** ppv);
 
+struct ControlClass;
+
 struct ServerClass {
     const CLSID* clsid;
     CreateInstanceFn create;
     const ControlRegistration* registration; // null: not self-registered
+    // The class the registration is of: the registry's MiscStatus is what it answers
+    // GetMiscStatus with. Null: the registration's own miscStatusContent.
+    const ControlClass* control = nullptr;
 };
 
 // The bodies of DllGetClassObject, DllCanUnloadNow, DllRegisterServer and

@@ -2,8 +2,8 @@
 // timer on a message-only window that drives a control's periodic work.
 #pragma once
 
-#include "activex/handles.h"
 #include "activex/win.h"
+#include "platform/windows/handles.h"
 
 #include <functional>
 #include <memory>
@@ -28,7 +28,7 @@ protected:
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    UniqueHwnd hwnd_;
+    platform::UniqueHwnd hwnd_;
 };
 
 // A timer on a message-only window of its own: while enabled, onTick runs every

@@ -16,8 +16,8 @@ namespace adapter {
 namespace {
 
 // The designed size of the form, 136 x 72 pixels.
-constexpr LONG kWidthHimetric = component::com::formPixelsToHimetric(136);
-constexpr LONG kHeightHimetric = component::com::formPixelsToHimetric(72);
+constexpr LONG kWidthHimetric = activex::formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = activex::formPixelsToHimetric(72);
 
 // The embedded caller-ID component, found through COM at run time: its class id
 // and its event interface, as the component's type library has them.
@@ -39,20 +39,19 @@ constexpr POINT kImageCorner{5, 5};
 // site's): 29 x 32 pixels, AutoSize on, caption "Norvellix", white, Cambria of
 // height -11, 96 pixels per inch.
 std::vector<BYTE> componentState() {
-    component::com::FormSettings form;
+    activex::FormSettings form;
     form.caption = L"Norvellix";
     form.color = 0xFFFFFF; // white
     form.autoSize = true;
     form.pixelsPerInch = 96;
-    const LONG width = component::com::formPixelsToHimetric(kComponentRect.right);
-    const LONG height = component::com::formPixelsToHimetric(kComponentRect.bottom);
+    const LONG width = activex::formPixelsToHimetric(kComponentRect.right);
+    const LONG height = activex::formPixelsToHimetric(kComponentRect.bottom);
     return activex::encodeState(
-        {{width, height},
-         component::com::formProperties(form, component::com::formFont(L"Cambria").get())});
+        {{width, height}, activex::formProperties(form, activex::formFont(L"Cambria").get())});
 }
 
-component::com::FormSettings malvoForm() {
-    component::com::FormSettings form;
+activex::FormSettings malvoForm() {
+    activex::FormSettings form;
     form.caption = L"Malvo";
     form.color = 0xFFFFFF; // white
     return form;
@@ -75,16 +74,16 @@ std::optional<Picture> loadFacePicture() {
 }
 
 // The form's window: hidden, never shown, the place of the embedded component.
-activex::UniqueHwnd createFormWindow() {
+platform::UniqueHwnd createFormWindow() {
     HWND w = CreateWindowExW(0, L"STATIC", L"Malvo", WS_POPUP, 0, 0, 136, 72, nullptr, nullptr,
                              activex::ServerModule::handle(), nullptr);
     if (!w)
         throw activex::ComError(HRESULT_FROM_WIN32(GetLastError()), "CreateWindowEx");
-    return activex::UniqueHwnd(w);
+    return platform::UniqueHwnd(w);
 }
 
-// Leaves a description for the host with the failure of the component's creation.
-void describeCreationFailure(HRESULT hr, const std::string& operation) {
+// What the host is told of the failure of the component's creation.
+activex::ErrorDescription creationFailure(HRESULT hr, const std::string& operation) {
     wchar_t text[256];
     if (hr == REGDB_E_CLASSNOTREG)
         std::swprintf(text, std::size(text),
@@ -96,15 +95,7 @@ void describeCreationFailure(HRESULT hr, const std::string& operation) {
                       L"Malvo: the caller-ID component Norvellix1C.Norvellix_Component could not "
                       L"be created: %hs failed (0x%08lX)",
                       operation.c_str(), static_cast<unsigned long>(hr));
-    activex::ComPtr<ICreateErrorInfo> create;
-    if (FAILED(CreateErrorInfo(create.put())))
-        return;
-    create->SetDescription(text);
-    create->SetGUID(IID_IMalvo);
-    create->SetSource(const_cast<LPOLESTR>(L"Brevantel.Malvo"));
-    activex::ComPtr<IErrorInfo> info;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, info.putVoid())))
-        SetErrorInfo(0, info.get());
+    return {text, L"Brevantel.Malvo", IID_IMalvo};
 }
 
 } // namespace
@@ -113,7 +104,7 @@ const activex::ControlClass MalvoControl::kClass{&CLSID_Malvo,
                                                  &IID_IMalvo,
                                                  &DIID_IMalvoEvents,
                                                  1, // one sink, as the component has
-                                                 component::com::kActiveFormMiscStatus,
+                                                 activex::kActiveFormMiscStatus,
                                                  {kWidthHimetric, kHeightHimetric}};
 
 MalvoControl::MalvoControl()
@@ -130,8 +121,7 @@ MalvoControl::MalvoControl()
             kComponentClsid, form_.get(), options,
             static_cast<activex::container::EventHandler*>(this));
     } catch (const activex::ComError& e) {
-        describeCreationFailure(e.hr(), e.what());
-        throw;
+        throw activex::ComError(e.hr(), e.what(), creationFailure(e.hr(), e.what()));
     }
 }
 
@@ -166,12 +156,12 @@ void MalvoControl::paintFace(HDC dc, const RECT& bounds) {
     COLORREF color = RGB(255, 255, 255);
     if (FAILED(OleTranslateColor(form().color, nullptr, &color)))
         color = RGB(255, 255, 255);
-    activex::UniqueGdiObject back(CreateSolidBrush(color));
+    platform::UniqueGdiObject back(CreateSolidBrush(color));
     FillRect(dc, &bounds, static_cast<HBRUSH>(back.get()));
     // Panel1: white, raised, captioned "?", the picture on it.
     RECT panel = kPanelRect;
     OffsetRect(&panel, bounds.left, bounds.top);
-    activex::UniqueGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
+    platform::UniqueGdiObject white(CreateSolidBrush(RGB(255, 255, 255)));
     FillRect(dc, &panel, static_cast<HBRUSH>(white.get()));
     DrawEdge(dc, &panel, EDGE_RAISED, BF_RECT);
     SetBkMode(dc, TRANSPARENT);

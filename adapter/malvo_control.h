@@ -5,9 +5,9 @@
 
 #include "Brevantel.h"
 #include "activex/container/hosted_control.h"
-#include "activex/handles.h"
+#include "activex/form_control.h"
 #include "adapter/jpeg_picture.h"
-#include "component/com/form_control.h"
+#include "platform/windows/handles.h"
 
 #include <memory>
 #include <optional>
@@ -15,8 +15,7 @@
 namespace adapter {
 
 class MalvoControl final
-    : public component::com::FormControl<MalvoControl, IMalvo, TxActiveFormBorderStyle,
-                                         TxPrintScale>,
+    : public activex::FormControl<MalvoControl, IMalvo, TxActiveFormBorderStyle, TxPrintScale>,
       private activex::container::EventHandler {
 public:
     static const activex::ControlClass kClass;
@@ -38,7 +37,7 @@ private:
 
     std::optional<Picture> picture_;
     // The form's own window, hidden, that the embedded component is sited in.
-    activex::UniqueHwnd form_;
+    platform::UniqueHwnd form_;
     std::unique_ptr<activex::container::HostedControl> component_;
 };
 

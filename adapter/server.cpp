@@ -14,14 +14,13 @@ const activex::ControlRegistration kMalvoRegistration = [] {
     r.libid = LIBID_Brevantel;
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
-    r.miscStatusContent = component::com::kActiveFormMiscStatus;
     r.toolboxBitmapId = 1;
     r.propertiesVerb = true;
     return r;
 }();
 
-const activex::ServerClass kClasses[] = {
-    {&CLSID_Malvo, &adapter::MalvoControl::create, &kMalvoRegistration}};
+const activex::ServerClass kClasses[] = {{&CLSID_Malvo, &adapter::MalvoControl::create,
+                                          &kMalvoRegistration, &adapter::MalvoControl::kClass}};
 
 } // namespace
 

@@ -21,7 +21,13 @@ if(WIN32)
   target_compile_definitions(project_options INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 endif()
 
-if(NORVELLIX_SANITIZE)
+if(NORVELLIX_FUZZ)
+  # Every object carries libFuzzer's coverage; the fuzz programs alone link its
+  # main (fuzz/CMakeLists.txt).
+  target_compile_options(project_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+    -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(project_options INTERFACE -fsanitize=address,undefined)
+elseif(NORVELLIX_SANITIZE)
   target_compile_options(project_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(project_options INTERFACE -fsanitize=address,undefined)
 endif()

@@ -1,8 +1,7 @@
 #include "component/line_decoder.h"
 
+#include "decoding/capture_correction.h"
 #include "decoding/frames.h"
-#include "decoding/running_mean_gate.h"
-#include "signalpath/descramble.h"
 
 namespace component {
 
@@ -69,15 +68,10 @@ std::optional<std::string> LineDecoder::DecodeLineCallerId(std::span<int> Captur
                                                            int position, int ZeroLevel) {
     if (CaptureBuffer.size() < kCaptureSamples)
         return std::nullopt;
-    decoding::RunningMeanGate gate;
-    for (int i = 0; i < kCaptureSamples; ++i) {
-        const auto raw = static_cast<signalpath::RawSample>(CaptureBuffer[i]);
-        const int x = signalpath::descramble(position, raw) - ZeroLevel;
-        CaptureBuffer[i] = x;
-        if (!gate.admit(x))
-            return std::nullopt;
-    }
-    decisions_.decide(CaptureBuffer.first(kCaptureSamples), signalpath::toneBitSingleState);
+    const std::span<int> samples = CaptureBuffer.first(kCaptureSamples);
+    if (!decoding::correctAndGate(samples, position, ZeroLevel))
+        return std::nullopt;
+    decisions_.decide(samples, signalpath::toneBitSingleState);
     passes_.reset(decisions_);
     return searchPasses(passes_);
 }

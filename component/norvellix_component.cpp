@@ -1,6 +1,7 @@
 #include "component/norvellix_component.h"
 
-#include "crmcontrol/start_command.h"
+#include "devicelink/start_command.h"
+#include "platform/utf16.h"
 
 #include <cstdio>
 #include <random>
@@ -57,40 +58,10 @@ std::array<std::uint8_t, kStartCommandLength> ComponentStartCommand(std::uint32_
                static_cast<double>(std::minstd_rand::max() - std::minstd_rand::min() + 1);
     };
     devicelink::ReportBuffer payload{};
-    crmcontrol::BuildStartCommand(payload, next, crmcontrol::FillerRule::ZeroTo254);
+    devicelink::BuildStartCommand(payload, next, devicelink::FillerRule::ZeroTo254);
     std::array<std::uint8_t, kStartCommandLength> report{}; // report id 0
     std::copy_n(payload.begin(), kStartCommandLength - 1, report.begin() + 1);
     return report;
-}
-
-std::string toUtf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD; // a lone surrogate
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 TNorvellix_Component::TNorvellix_Component(platform::Api& api, hidcontroller::UiThread& ui,
@@ -157,7 +128,7 @@ void TNorvellix_Component::HidCtlDeviceChange(THidDeviceController&) {
     }
     Device1_ = list_[0].device.get();
     setBuffers(*Device1_);
-    SerialNo1_ = toUtf8(HidSerialText(list_[0].text));
+    SerialNo1_ = platform::utf16ToUtf8(HidSerialText(list_[0].text));
     if (list_.size() == 1) {
         call_.DevSerialNo = SerialNo1_;
         events_.OnDeviceConnection(call_.DevSerialNo);
@@ -168,7 +139,7 @@ void TNorvellix_Component::HidCtlDeviceChange(THidDeviceController&) {
     startWatch(1);
     Device2_ = list_[1].device.get();
     setBuffers(*Device2_);
-    SerialNo2_ = toUtf8(HidSerialText(list_[1].text));
+    SerialNo2_ = platform::utf16ToUtf8(HidSerialText(list_[1].text));
     call_.DevSerialNo = SerialNo1_ + "  |  " + SerialNo2_;
     events_.OnDeviceConnection(call_.DevSerialNo);
     // The system notifies the controllers' windows in an order of its own (HidCtl

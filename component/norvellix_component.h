@@ -70,8 +70,6 @@ std::u16string HidSerialText(const std::u16string& deviceName);
 // generator seeded with `seed`).
 std::array<std::uint8_t, kStartCommandLength> ComponentStartCommand(std::uint32_t seed);
 
-std::string toUtf8(const std::u16string& text);
-
 class TNorvellix_Component final : private DeviceLinesOwner {
 public:
     // Creates both controllers; pairing begins when the user-interface thread next

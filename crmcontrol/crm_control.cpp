@@ -1,8 +1,9 @@
 // The CRM control's tick and methods over the device link's module state.
 #include "crmcontrol/crm_control.h"
 
-#include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/path_serial.h"
+#include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
@@ -15,8 +16,6 @@ namespace crmcontrol {
 
 namespace {
 
-// Source of the leading "0" characters of a short path serial.
-constexpr std::string_view kFillText = "00000000";
 // The serial of no device.
 constexpr std::string_view kNoDevice = "0";
 void setNoDevice(std::string& serial) {
@@ -134,9 +133,7 @@ void CrmControl::LeaveTwoDeviceMode() {
     d.MatchingDeviceCount = 1; // until the next scan counts again
     d.CloseReadHandle2();
     d.CloseWriteHandle2();
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.ForgetDevice(2);
     d.DeviceDetected_2 = false;
     d.Device2Seen = false;
     setNoDevice(d.DeviceSerialNumber_2);
@@ -180,9 +177,7 @@ void CrmControl::FallBackToOneDevice() {
 void CrmControl::SuperviseDevice1() {
     auto& d = link_;
     if (!d.DeviceDetected_1) {
-        d.DevicePathName_1.clear();
-        d.HIDHandle_1 = platform::kInvalidHandleValue;
-        d.ReadHandle_1 = platform::kInvalidHandleValue;
+        d.ForgetDevice(1);
         setNoDevices(d);
         d.Device1Seen = false;
         d.Device2Seen = false;
@@ -206,9 +201,7 @@ void CrmControl::SuperviseDevice2() {
     }
     if (!sv_.Device2WasDetected)
         return;
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    d.ForgetDevice(2);
     setNoDevice(d.DeviceSerialNumber_2);
     d.Device2Seen = false;
     d.FindDevice1();
@@ -257,8 +250,8 @@ void CrmControl::SuperviseConnection() {
 // of its own.
 void CrmControl::FirstSight() {
     auto& d = link_;
-    d.DeviceSerialNumber_1 = PathSerial(d.DevicePathName_1);
-    d.DeviceSerialNumber_2 = PathSerial(d.DevicePathName_2);
+    d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_2 = devicelink::PathSerial(d.DevicePathName_2);
     BuildStartCommand();
     if (d.DeviceSerialNumber_1 != kNoDevice)
         d.WriteOutputReport1();
@@ -267,38 +260,13 @@ void CrmControl::FirstSight() {
         d.WriteOutputReport2();
 }
 
-std::string CrmControl::PathSerial(const std::string& path) {
-    if (path.empty())
-        return std::string(kNoDevice);
-    std::size_t second = std::string::npos;
-    std::size_t third = std::string::npos;
-    int ampersands = 0;
-    // The last character is not examined.
-    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-        if (path[i] != '&')
-            continue;
-        ++ampersands;
-        if (ampersands == 2)
-            second = i;
-        else if (ampersands == 3)
-            third = i;
-    }
-    // Not a path of these devices: no serial, so no device is named after it.
-    if (third == std::string::npos)
-        return std::string(kNoDevice);
-    std::string serial = path.substr(second + 1, third - second - 1);
-    if (serial.size() < kFillText.size())
-        serial.insert(0, kFillText.substr(0, kFillText.size() - serial.size()));
-    return serial;
-}
-
 void CrmControl::BuildStartCommand() {
     // The host's generator is seeded from the time of day by the host itself.
-    crmcontrol::BuildStartCommand(link_.OutputReportData, [this] { return host_.Rnd(); });
+    devicelink::BuildStartCommand(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 void CrmControl::DrawStartCommandFiller() {
-    crmcontrol::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
+    devicelink::DrawStartCommandFiller(link_.OutputReportData, [this] { return host_.Rnd(); });
 }
 
 // A device whose read fails is lost and keeps its zero levels: its buffer holds no
@@ -328,7 +296,7 @@ void CrmControl::CalibrateAndReportConnection() {
 }
 
 void CrmControl::SampleDevice(int device) {
-    const auto& report = device == 1 ? link_.ReadBuffer_1 : link_.ReadBuffer_2;
+    const auto& report = link_.slot(device).ReadBuffer;
     const int firstLine = (device - 1) * kLinesPerDevice + 1;
     for (int p = 1; p <= kLinesPerDevice; ++p) {
         LineState& line = lines_[firstLine - 1 + p - 1];
@@ -416,34 +384,27 @@ void CrmControl::Capture() {
 
 void CrmControl::RunDecoder(int lineIndex) {
     auto& capture = lines_[lineIndex - 1].CaptureBuffer;
-    decoders_.line(lineIndex).CountedFrameDecoder(std::span<int>(capture).first(kCaptureSamples),
-                                                  zeroLevel_[lineIndex - 1], sink_);
+    auto number = decoders_.line(lineIndex).CountedFrameDecoder(
+        std::span<int>(capture).first(kCaptureSamples), zeroLevel_[lineIndex - 1]);
+    if (number)
+        RaiseCall(lineIndex, *number);
 }
 
-std::string CrmControl::Sink::deviceSerialNumber(int device) {
-    return device == 1 ? control_.link_.DeviceSerialNumber_1 : control_.link_.DeviceSerialNumber_2;
-}
-
-bool CrmControl::Sink::device2Seen() {
-    return control_.link_.Device2Seen;
-}
-
-std::string CrmControl::Sink::dateText() {
-    return control_.host_.dateText();
-}
-
-std::string CrmControl::Sink::timeText() {
-    return control_.host_.timeText();
-}
-
-void CrmControl::Sink::OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
-                                  std::string& CallDate, std::string& CallTime,
-                                  std::string& PhoneNumber) {
-    control_.events_.OnCallerID(DeviceSerialNumber, LineNumber, CallDate, CallTime, PhoneNumber);
-}
-
-void CrmControl::Sink::setLineStage(int lineIndex) {
-    control_.lines_[lineIndex - 1].LineStage = true;
+// OnCallerID with the serial of the line's device, its number on that device and the
+// host's date and time; the arguments are texts of the raise's own, so nothing a
+// handler assigns reaches the serials or the device state.
+void CrmControl::RaiseCall(int lineIndex, std::string& PhoneNumber) {
+    const LineMember member = lineMember(lineIndex);
+    std::string serial = link_.slot(member.device).DeviceSerialNumber;
+    std::string lineNumber(1, static_cast<char>('0' + member.position));
+    std::string date = host_.dateText();
+    std::string time = host_.timeText();
+    events_.OnCallerID(serial, lineNumber, date, time, PhoneNumber);
+    // Only after the host's handler has returned, and with Device2Seen as it is now.
+    const unsigned staged = linesStagedAfterRaise(lineIndex, link_.Device2Seen);
+    for (int k = 1; k <= kLineCount; ++k)
+        if (staged & (1u << k))
+            lines_[k - 1].LineStage = true;
 }
 
 } // namespace crmcontrol

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "crmcontrol/control_events.h"
-#include "crmcontrol/decoder_sink.h"
 #include "crmcontrol/line_decoder.h"
 #include "signalpath/tone.h"
 
@@ -84,10 +83,6 @@ public:
     // Timer off, then the four read and write handles closed; raises nothing.
     void UserControl_Terminate();
 
-    // The device's serial from its interface path: the text between the second and
-    // third "&", padded with leading "0" to eight characters; "0" for an empty path.
-    static std::string PathSerial(const std::string& path);
-
     // Read-only views for hosts' diagnostics and tests.
     const SupervisionState& supervision() const { return sv_; }
     const LineState& line(int lineIndex) const { return lines_[lineIndex - 1]; }
@@ -116,25 +111,10 @@ private:
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
     void TestLine(int lineIndex);
     void Capture();
+    // The line's decoders over its capture, then the raise of what they found.
     void RunDecoder(int lineIndex);
+    void RaiseCall(int lineIndex, std::string& PhoneNumber);
     void RaiseDisconnected();
-
-    // What the decoders see of the control when they raise a call.
-    class Sink final : public DecoderSink {
-    public:
-        explicit Sink(CrmControl& control) : control_(control) {}
-        std::string deviceSerialNumber(int device) override;
-        bool device2Seen() override;
-        std::string dateText() override;
-        std::string timeText() override;
-        void OnCallerID(std::string& DeviceSerialNumber, std::string& LineNumber,
-                        std::string& CallDate, std::string& CallTime,
-                        std::string& PhoneNumber) override;
-        void setLineStage(int lineIndex) override;
-
-    private:
-        CrmControl& control_;
-    };
 
     devicelink::HIDmodule& link_;
     ControlEvents& events_;
@@ -151,7 +131,6 @@ private:
     std::array<bool, 2> lostThisTick_{};
     signalpath::ToneWorkspace tone_; // the mark test's tone window and bit string
     LineDecoders decoders_;
-    Sink sink_{*this};
 };
 
 } // namespace crmcontrol

@@ -1,6 +1,7 @@
 #include "crmcontrol/line_decoder.h"
 
-#include "signalpath/descramble.h"
+#include "decoding/capture_correction.h"
+#include "decoding/running_mean_gate.h"
 
 namespace crmcontrol {
 
@@ -10,35 +11,30 @@ using decoding::CountedFrame;
 LineDecoder::LineDecoder(int lineIndex)
     : member_(lineMember(lineIndex)), decisions_(kCaptureSamples), passes_(kDecoderPasses) {}
 
-void LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel,
-                                      DecoderSink& sink) {
+std::optional<std::string> LineDecoder::CountedFrameDecoder(std::span<int> CaptureBuffer,
+                                                            int ZeroLevel) {
     KeptNumber.clear();
     if (CaptureBuffer.size() < kCaptureSamples)
-        return; // not a capture: nothing to decode
-    decoding::RunningMeanGate gate;
-    for (int i = 0; i < kCaptureSamples; ++i) {
-        const auto raw = static_cast<signalpath::RawSample>(CaptureBuffer[i]);
-        const int x = signalpath::descramble(member_.position, raw) - ZeroLevel;
-        CaptureBuffer[i] = x;
-        if (!gate.admit(x))
-            return;
-    }
-    decide(CaptureBuffer.first(kCaptureSamples));
+        return std::nullopt; // not a capture: nothing to decode
+    const std::span<int> samples = CaptureBuffer.first(kCaptureSamples);
+    if (!decoding::correctAndGate(samples, member_.position, ZeroLevel))
+        return std::nullopt;
+    decide(samples);
     // The fixed-frame decoder reads the same corrected samples: the bit strings of
     // this run serve it unchanged, and the gate it applies to them again is the
     // one they just passed, so it is not run twice.
-    searchFrames(passes_, sink);
+    return searchFrames(passes_);
 }
 
-void LineDecoder::FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink) {
+std::optional<std::string> LineDecoder::FixedFrameDecoder(std::span<const int> CaptureBuffer) {
     KeptNumber.clear();
     if (CaptureBuffer.size() < kCaptureSamples)
-        return;
+        return std::nullopt;
     const std::span<const int> samples = CaptureBuffer.first(kCaptureSamples);
     if (!decoding::RunningMeanGate::passes(samples))
-        return;
+        return std::nullopt;
     decide(samples);
-    searchFixedFrames(passes_, sink);
+    return searchFixedFrames(passes_);
 }
 
 void LineDecoder::decide(std::span<const int> samples) {
@@ -46,11 +42,13 @@ void LineDecoder::decide(std::span<const int> samples) {
     passes_.reset(decisions_);
 }
 
-bool LineDecoder::searchFrames(decoding::BitPasses& passes, DecoderSink& sink) {
-    return searchCountedFrames(passes, sink) || searchFixedFrames(passes, sink);
+std::optional<std::string> LineDecoder::searchFrames(decoding::BitPasses& passes) {
+    if (auto number = searchCountedFrames(passes))
+        return number;
+    return searchFixedFrames(passes);
 }
 
-bool LineDecoder::searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink) {
+std::optional<std::string> LineDecoder::searchCountedFrames(decoding::BitPasses& passes) {
     KeptNumber.clear();
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
         const decoding::PassPlan& plan = kDecoderPasses[pass];
@@ -60,16 +58,14 @@ bool LineDecoder::searchCountedFrames(decoding::BitPasses& passes, DecoderSink& 
                 decoding::findCountedFrame(bits, kSearchFirst, kSearchLast, kCountedFrameLengths);
             if (!frame || !frame->passesBoundaryChecks())
                 continue;
-            if (decoding::judgeFrame(*frame, DecodedNumber, KeptNumber).accepted()) {
-                raise(sink);
-                return true;
-            }
+            if (decoding::judgeFrame(*frame, DecodedNumber, KeptNumber).accepted())
+                return DecodedNumber;
         }
     }
-    return false;
+    return std::nullopt;
 }
 
-bool LineDecoder::searchFixedFrames(decoding::BitPasses& passes, DecoderSink& sink) {
+std::optional<std::string> LineDecoder::searchFixedFrames(decoding::BitPasses& passes) {
     using namespace decoding;
     KeptNumber.clear();
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
@@ -98,26 +94,11 @@ bool LineDecoder::searchFixedFrames(decoding::BitPasses& passes, DecoderSink& si
                                      eleven.contains(p) ? kElevenDigits : kSevenDigits};
             if (!frame.passesBoundaryChecks())
                 continue;
-            if (judgeFrame(frame, DecodedNumber, KeptNumber).accepted()) {
-                raise(sink);
-                return true;
-            }
+            if (judgeFrame(frame, DecodedNumber, KeptNumber).accepted())
+                return DecodedNumber;
         }
     }
-    return false;
-}
-
-void LineDecoder::raise(DecoderSink& sink) {
-    std::string serial = sink.deviceSerialNumber(member_.device);
-    std::string lineNumber(1, static_cast<char>('0' + member_.position));
-    std::string date = sink.dateText();
-    std::string time = sink.timeText();
-    sink.OnCallerID(serial, lineNumber, date, time, DecodedNumber);
-    // Only after the host's handler has returned, and with Device2Seen as it is now.
-    const unsigned lines = linesStagedAfterRaise(member_.lineIndex, sink.device2Seen());
-    for (int k = 1; k <= kLineCount; ++k)
-        if (lines & (1u << k))
-            sink.setLineStage(k);
+    return std::nullopt;
 }
 
 LineDecoders::LineDecoders()

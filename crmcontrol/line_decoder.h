@@ -2,16 +2,16 @@
 // corrects and gates a capture and looks for the calling-number parameter with
 // its length character, and the fixed-frame decoder it falls back on, which looks
 // for 11-digit numbers beginning with "0" and 7-digit numbers followed by a mark
-// run. Both raise a number only when two successive frames of their run agree.
+// run. Both take a number only when two successive frames of their run agree, and
+// return it: the control raises it and sets the other lines' stages.
 #pragma once
 
-#include "crmcontrol/decoder_sink.h"
 #include "crmcontrol/line_members.h"
 #include "decoding/bit_pass.h"
 #include "decoding/frames.h"
-#include "decoding/running_mean_gate.h"
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -50,30 +50,30 @@ public:
 
     // One run after a capture: CaptureBuffer entries 0..1791 hold raw samples and
     // are overwritten with their zero-corrected values (up to the sample at which
-    // the gate fails). Falls back on the fixed-frame decoder when nothing is raised.
-    // A buffer of fewer than 1,792 entries is left alone and raises nothing.
-    void CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel, DecoderSink& sink);
+    // the gate fails). Falls back on the fixed-frame decoder when nothing is found.
+    // The number to raise (DecodedNumber), if any. A buffer of fewer than 1,792
+    // entries is left alone and yields nothing.
+    std::optional<std::string> CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel);
 
     // The fixed-frame decoder by itself, over zero-corrected samples 0..1791.
-    void FixedFrameDecoder(std::span<const int> CaptureBuffer, DecoderSink& sink);
+    std::optional<std::string> FixedFrameDecoder(std::span<const int> CaptureBuffer);
 
     // The frame searches after the gate, over given bit passes (of the plans
-    // above); each empties KeptNumber first. True when a number was raised.
-    bool searchCountedFrames(decoding::BitPasses& passes, DecoderSink& sink);
-    bool searchFixedFrames(decoding::BitPasses& passes, DecoderSink& sink);
-    // The counted-frame search and, when it raised nothing, the fixed-frame one.
-    bool searchFrames(decoding::BitPasses& passes, DecoderSink& sink);
+    // above); each empties KeptNumber first. The number of the frame accepted.
+    std::optional<std::string> searchCountedFrames(decoding::BitPasses& passes);
+    std::optional<std::string> searchFixedFrames(decoding::BitPasses& passes);
+    // The counted-frame search and, when it found nothing, the fixed-frame one.
+    std::optional<std::string> searchFrames(decoding::BitPasses& passes);
 
     const LineMember& member() const { return member_; }
 
     // The per-line texts of a run: the digits of the last frame that passed the
-    // boundary checks, and those of the frame in hand (the raised number).
+    // boundary checks, and those of the frame in hand (the number found).
     std::string KeptNumber;
     std::string DecodedNumber;
 
 private:
     void decide(std::span<const int> samples);
-    void raise(DecoderSink& sink);
 
     LineMember member_;
     decoding::WindowDecisions decisions_;

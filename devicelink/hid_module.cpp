@@ -19,15 +19,10 @@ constexpr Dword kMessageBufferSize = 128;
 
 } // namespace
 
-// One device's share of the module state, so that the procedures of Device1 and
+// A device's slot with what the module holds of it: the procedures of Device1 and
 // Device2 are written once.
 struct HIDmodule::Device {
-    std::string& path;
-    Handle& hidHandle;
-    Handle& readHandle;
-    Handle& writeHandle;
-    bool& detected;
-    ReportBuffer& readBuffer;
+    DeviceSlot& slot;
     HeldHandle& readHeld;
     HeldHandle& writeHeld;
     const char* openReadContext;
@@ -53,24 +48,14 @@ HIDmodule::~HIDmodule() {
 
 HIDmodule::Device HIDmodule::device(int which) {
     if (which == 1)
-        return {DevicePathName_1,
-                HIDHandle_1,
-                ReadHandle_1,
-                WriteHandle_1,
-                DeviceDetected_1,
-                ReadBuffer_1,
+        return {slots_[0],
                 readHeld_[0],
                 writeHeld_[0],
                 "CreateFile, ReadHandle_1",
                 "CreateFile, WriteHandle_1",
                 "CloseHandle (ReadHandle_1)",
                 false};
-    return {DevicePathName_2,
-            HIDHandle_2,
-            ReadHandle_2,
-            WriteHandle_2,
-            DeviceDetected_2,
-            ReadBuffer_2,
+    return {slots_[1],
             readHeld_[1],
             writeHeld_[1],
             "CreateFile, ReadHandle_2",
@@ -120,6 +105,13 @@ void HIDmodule::CloseAllHandles() {
     CloseReadHandle2();
     CloseWriteHandle1();
     CloseWriteHandle2();
+}
+
+void HIDmodule::ForgetDevice(int which) {
+    DeviceSlot& s = slot(which);
+    s.DevicePathName.clear();
+    s.HIDHandle = kInvalidHandleValue;
+    s.ReadHandle = kInvalidHandleValue;
 }
 
 // ---- Walks.
@@ -207,7 +199,7 @@ void HIDmodule::FindDevice2() {
 // The walk of FindDevice1 (which = 1) or FindDevice2 (which = 2).
 void HIDmodule::findDevice(int which) {
     const Device d = device(which);
-    d.detected = false;
+    d.slot.DeviceDetected = false;
     walkInterfaces(
         [&](const std::string& path) {
             openIdentity(path);
@@ -216,18 +208,18 @@ void HIDmodule::findDevice(int which) {
             const bool skipped =
                 passes && which == 2 && path == DevicePathName_1 && path != DevicePathName_2;
             if (passes && !skipped && ReadDeviceCapabilities()) {
-                d.path = path;
-                d.hidHandle = identityHandle_;
-                d.detected = true;
+                d.slot.DevicePathName = path;
+                d.slot.HIDHandle = identityHandle_;
+                d.slot.DeviceDetected = true;
                 return true;
             }
             if (!skipped)
-                d.detected = false;
+                d.slot.DeviceDetected = false;
             closeIdentityHandle();
             return false;
         },
         [] {});
-    if (d.detected)
+    if (d.slot.DeviceDetected)
         openDevice(d);
 }
 
@@ -236,17 +228,17 @@ void HIDmodule::findDevice(int which) {
 void HIDmodule::openDevice(const Device& d) {
     const Dword readAccess = d.readOnly ? kGenericRead | kGenericWrite : kGenericRead;
     const Handle reading =
-        api_.CreateFileA(d.path.c_str(), readAccess, kShareReadWrite, &securityAttributes_,
-                         kOpenExisting, kFileFlagOverlapped, kNullHandle);
+        api_.CreateFileA(d.slot.DevicePathName.c_str(), readAccess, kShareReadWrite,
+                         &securityAttributes_, kOpenExisting, kFileFlagOverlapped, kNullHandle);
     CheckApiResult(d.openReadContext);
-    adopt(d.readHandle, d.readHeld, reading);
+    adopt(d.slot.ReadHandle, d.readHeld, reading);
     PrepareOverlappedRead();
     if (!d.readOnly) {
         const Handle writing =
-            api_.CreateFileA(d.path.c_str(), kGenericWrite, kShareReadWrite, &securityAttributes_,
-                             kOpenExisting, 0, kNullHandle);
+            api_.CreateFileA(d.slot.DevicePathName.c_str(), kGenericWrite, kShareReadWrite,
+                             &securityAttributes_, kOpenExisting, 0, kNullHandle);
         CheckApiResult(d.openWriteContext);
-        adopt(d.writeHandle, d.writeHeld, writing);
+        adopt(d.slot.WriteHandle, d.writeHeld, writing);
     }
     closeIdentityHandle();
 }
@@ -276,12 +268,12 @@ void HIDmodule::ScanDevicePresence() {
             const bool device2Doubtful =
                 DevicePathName_2 == DevicePathName_1 || ReadHandle_2 == kInvalidHandleValue;
             if (device2Doubtful && MatchingDeviceCount == 1)
-                forgetDevice2();
+                scanDropsDevice2();
         });
 }
 
 // The presence scan's drop of Device2. Its writing handle stays as it is.
-void HIDmodule::forgetDevice2() {
+void HIDmodule::scanDropsDevice2() {
     Device2Seen = false;
     DevicePathName_2.clear();
     release(readHeld_[1]);
@@ -345,10 +337,10 @@ void HIDmodule::ReadInputReport2() {
 void HIDmodule::readInputReport(const Device& d) {
     // A handle the module no longer holds (closed by a time-out) is not used: the read
     // goes to the invalid handle and fails at once, touching no other object.
-    const Handle reading = usable(d.readHandle, d.readHeld);
+    const Handle reading = usable(d.slot.ReadHandle, d.readHeld);
     const Dword length = std::min<Dword>(Capabilities.InputReportByteLength, kReportBufferSize);
     const bool started =
-        api_.ReadFile(reading, d.readBuffer.data(), length, nullptr, &ReadOverlapped);
+        api_.ReadFile(reading, d.slot.ReadBuffer.data(), length, nullptr, &ReadOverlapped);
     CheckApiResult("ReadFile");
     // A read that failed at once never reset the event, which is created signalled:
     // its wait proves nothing, and the read counts as timed out.
@@ -366,17 +358,16 @@ void HIDmodule::readInputReport(const Device& d) {
             api_.CloseHandle(reading);
             CheckApiResult(d.closeReadContext);
         }
-        d.detected = false;
+        d.slot.DeviceDetected = false;
     } else {
-        d.detected = false;
+        d.slot.DeviceDetected = false;
     }
     api_.ResetEvent(ReadEvent);
     CheckApiResult("ResetEvent");
 }
 
 bool HIDmodule::CanRead(int device) const {
-    const Handle variable = device == 1 ? ReadHandle_1 : ReadHandle_2;
-    return usable(variable, readHeld_[device == 1 ? 0 : 1]) != kInvalidHandleValue;
+    return usable(slot(device).ReadHandle, readHeld_[device - 1]) != kInvalidHandleValue;
 }
 
 void HIDmodule::WriteOutputReport1() {
@@ -396,8 +387,8 @@ void HIDmodule::writeOutputReport(const Device& d) {
     if (n > 1)
         std::copy_n(OutputReportData.begin(), n - 1, send.begin() + 1);
     Dword written = 0;
-    api_.WriteFile(usable(d.writeHandle, d.writeHeld), send.data(), static_cast<Dword>(n), &written,
-                   nullptr);
+    api_.WriteFile(usable(d.slot.WriteHandle, d.writeHeld), send.data(), static_cast<Dword>(n),
+                   &written, nullptr);
     CheckApiResult("WriteFile");
 }
 

@@ -43,7 +43,28 @@ public:
     virtual void checked(std::string_view context, platform::Dword errorCode) = 0;
 };
 
+// One device's share of the module state: Device1's slot and Device2's have the same
+// members, so that what is done to a device is written once.
+struct DeviceSlot {
+    std::string DevicePathName;
+    // The identity handle under which the device was accepted; discovery closes it
+    // before it returns, so this is a record only and is never closed again.
+    platform::Handle HIDHandle = platform::kInvalidHandleValue;
+    // A reading handle closed by a time-out keeps its value here; the module knows it
+    // is closed and never uses or closes that value again. Close handles through
+    // CloseReadHandle1() and its kin, never with the platform's CloseHandle.
+    platform::Handle ReadHandle = platform::kInvalidHandleValue;
+    platform::Handle WriteHandle = platform::kInvalidHandleValue;
+    bool DeviceDetected = false;
+    bool DeviceSeen = false; // Device1Seen / Device2Seen
+    std::string DeviceSerialNumber = "0";
+    ReportBuffer ReadBuffer{};
+};
+
 class HIDmodule {
+    // The two slots, first: the module state's names below refer into them.
+    std::array<DeviceSlot, 2> slots_{};
+
 public:
     HIDmodule(platform::Api& api, Variant variant, CheckObserver* observer = nullptr);
     // Closes what the module still holds open, ReadEvent included.
@@ -53,23 +74,27 @@ public:
     HIDmodule& operator=(const HIDmodule&) = delete;
 
     // ---- Module state, shared by every user of the device link.
-    std::string DevicePathName_1, DevicePathName_2;
-    // The identity handles under which the devices were accepted; discovery closes
-    // them before it returns, so these are a record only and are never closed again.
-    platform::Handle HIDHandle_1 = platform::kInvalidHandleValue;
-    platform::Handle HIDHandle_2 = platform::kInvalidHandleValue;
-    // A reading handle closed by a time-out keeps its value here; the module knows it
-    // is closed and never uses or closes that value again. Close handles through
-    // CloseReadHandle1() and its kin, never with the platform's CloseHandle.
-    platform::Handle ReadHandle_1 = platform::kInvalidHandleValue;
-    platform::Handle ReadHandle_2 = platform::kInvalidHandleValue;
-    platform::Handle WriteHandle_1 = platform::kInvalidHandleValue;
-    platform::Handle WriteHandle_2 = platform::kInvalidHandleValue;
-    bool DeviceDetected_1 = false, DeviceDetected_2 = false;
-    bool Device1Seen = false, Device2Seen = false;
+    // Device1 (1) or Device2 (2).
+    DeviceSlot& slot(int which) { return slots_[which - 1]; }
+    const DeviceSlot& slot(int which) const { return slots_[which - 1]; }
+    // The slots' members under their module names.
+    std::string& DevicePathName_1 = slots_[0].DevicePathName;
+    std::string& DevicePathName_2 = slots_[1].DevicePathName;
+    platform::Handle& HIDHandle_1 = slots_[0].HIDHandle;
+    platform::Handle& HIDHandle_2 = slots_[1].HIDHandle;
+    platform::Handle& ReadHandle_1 = slots_[0].ReadHandle;
+    platform::Handle& ReadHandle_2 = slots_[1].ReadHandle;
+    platform::Handle& WriteHandle_1 = slots_[0].WriteHandle;
+    platform::Handle& WriteHandle_2 = slots_[1].WriteHandle;
+    bool& DeviceDetected_1 = slots_[0].DeviceDetected;
+    bool& DeviceDetected_2 = slots_[1].DeviceDetected;
+    bool& Device1Seen = slots_[0].DeviceSeen;
+    bool& Device2Seen = slots_[1].DeviceSeen;
+    std::string& DeviceSerialNumber_1 = slots_[0].DeviceSerialNumber;
+    std::string& DeviceSerialNumber_2 = slots_[1].DeviceSerialNumber;
+    ReportBuffer& ReadBuffer_1 = slots_[0].ReadBuffer;
+    ReportBuffer& ReadBuffer_2 = slots_[1].ReadBuffer;
     std::int16_t MatchingDeviceCount = 0;
-    std::string DeviceSerialNumber_1 = "0", DeviceSerialNumber_2 = "0";
-    ReportBuffer ReadBuffer_1{}, ReadBuffer_2{};
     ReportBuffer OutputReportData{};
     // Report lengths of the device accepted last; one record for both devices.
     platform::HidCaps Capabilities{};
@@ -119,6 +144,11 @@ public:
     // The four reading and writing handles, as the control's termination does.
     void CloseAllHandles();
 
+    // ---- The supervision's forgetting of Device1 (1) or Device2 (2): its path is
+    // cleared and its identity and reading handles are recorded as -1. Closing its
+    // handles and clearing its flags and serial are the caller's steps.
+    void ForgetDevice(int which);
+
     Variant variant() const { return variant_; }
 
 private:
@@ -144,7 +174,7 @@ private:
     void openDevice(const Device& d);
     void readInputReport(const Device& d);
     void writeOutputReport(const Device& d);
-    void forgetDevice2();
+    void scanDropsDevice2();
     void adopt(platform::Handle& variable, HeldHandle& held, platform::Handle opened);
     void release(HeldHandle& held);
     static platform::Handle usable(platform::Handle variable, const HeldHandle& held);

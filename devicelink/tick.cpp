@@ -5,7 +5,7 @@ namespace devicelink {
 
 bool readReportInTick(HIDmodule& link, int device, LostThisTick& lost) {
     bool& gone = lost[device - 1];
-    bool& detected = device == 1 ? link.DeviceDetected_1 : link.DeviceDetected_2;
+    bool& detected = link.slot(device).DeviceDetected;
     if (!gone && !link.CanRead(device)) {
         detected = false;
         gone = true;

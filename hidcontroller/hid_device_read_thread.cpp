@@ -3,7 +3,7 @@
 #include "hidcontroller/hid_device_read_thread.h"
 
 #include "hidcontroller/hid_device.h"
-#include "hidcontroller/ui_thread.h"
+#include "hidcontroller/ui_call_queue.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "hidcontroller/ui_thread.h"
+#include "hidcontroller/ui_call_queue.h"
 
 #include <utility>
 

@@ -847,8 +847,10 @@ bool SimulatedApi::WriteFile(Handle File, const void* Buffer, Dword ToWrite, Dwo
     }
     const auto* bytes = static_cast<const std::uint8_t*>(Buffer);
     d.outputs.push_back(OutputReport{s.clockNow(), {bytes, bytes + ToWrite}});
-    if (!d.started && isStartCommand({bytes, ToWrite})) {
-        d.started = true;
+    const bool wasStreaming = d.streaming();
+    if (d.source)
+        d.source->outputReport({bytes, ToWrite});
+    if (!wasStreaming && d.streaming()) {
         d.nextReport = std::max(d.nextReport, (s.clockNow() / kReportInterval) * kReportInterval);
         s.changed.notify_all();
     }

@@ -53,13 +53,6 @@ std::string interfacePathFor(std::uint16_t vendorId, std::uint16_t productId,
     return head + instanceId + "&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 }
 
-bool isStartCommand(std::span<const std::uint8_t> r) {
-    static constexpr std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
-    static constexpr std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
-    return r.size() == 65 && std::equal(std::begin(head), std::end(head), r.begin()) &&
-           std::equal(std::begin(tail), std::end(tail), r.begin() + 57);
-}
-
 // ---- audit
 
 int Audit::openDeviceHandles() const {
@@ -156,7 +149,7 @@ void SimulatedBus::State::produceReports(DeviceId id, Microseconds upTo) {
         return;
     std::int64_t due = (upTo - d.nextReport) / kReportInterval;
     std::vector<FileObject*> targets;
-    if (d.plugged && d.started && !d.description.silent) {
+    if (d.plugged && d.streaming() && !d.description.silent) {
         for (auto& [value, object] : objects)
             if (object.file && object.file->device == id && object.file->read &&
                 fileIsLive(*object.file))
@@ -235,7 +228,8 @@ void SimulatedBus::State::doAction(DeviceId id, DeviceAction action, Microsecond
             return;
         d.plugged = true;
         ++d.generation;
-        d.started = !d.description.waitsForStartCommand;
+        if (d.source)
+            d.source->pluggedIn();
         d.nextReport = alignDown(at);
         ++pendingBroadcasts;
         break;
@@ -272,7 +266,7 @@ Microseconds SimulatedBus::State::nextEventTime() const {
     Microseconds next = schedule.empty() ? Microseconds::max() : schedule.begin()->first;
     for (DeviceId id = 0; id < devices.size(); ++id) {
         const SimulatedDevice& d = devices[id];
-        if (!d.plugged || !d.started || d.description.silent)
+        if (!d.plugged || !d.streaming() || d.description.silent)
             continue;
         const bool read = std::any_of(objects.begin(), objects.end(), [&](const auto& entry) {
             const KernelObject& o = entry.second;
@@ -431,9 +425,9 @@ std::vector<OutputReport> SimulatedBus::outputReports(DeviceId device) const {
     return state_->devices.at(device).outputs;
 }
 
-bool SimulatedBus::started(DeviceId device) const {
+bool SimulatedBus::streaming(DeviceId device) const {
     std::lock_guard lock(state_->mutex);
-    return state_->devices.at(device).started;
+    return state_->devices.at(device).streaming();
 }
 
 int SimulatedBus::addDeviceChangeListener(std::function<void()> listener) {

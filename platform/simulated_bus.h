@@ -32,6 +32,16 @@ public:
     // handle would receive are never asked for, so a source computes each report
     // from its time. Called with the bus locked: it must not call back into the bus.
     virtual void fillInputReport(Microseconds firstSample, std::span<std::uint8_t> report) = 0;
+
+    // Whether the device sends input reports now; one that streams only on a command
+    // of the host answers false until it has had it. The bus asks after plug-in and
+    // after every output report.
+    virtual bool streaming() const { return true; }
+    // The device was plugged in (and so powered up afresh).
+    virtual void pluggedIn() {}
+    // An output report the device accepted, report id first. Called with the bus
+    // locked, as fillInputReport is.
+    virtual void outputReport(std::span<const std::uint8_t> report) { (void)report; }
 };
 
 // What a simulated device is. The defaults are the caller-ID device's.
@@ -51,18 +61,13 @@ struct DeviceDescription {
     std::uint16_t inputReportLength = 65;
     std::uint16_t outputReportLength = 65;
     // Faults at the start; each can be changed later (DeviceAction).
-    bool silent = false;               // no reports: reads time out
-    bool heldExclusively = false;      // another process holds it: only access 0 opens
-    bool waitsForStartCommand = false; // streams only after a valid start command
+    bool silent = false;          // no reports: reads time out
+    bool heldExclusively = false; // another process holds it: only access 0 opens
 };
 
 // \\?\hid#vid_xxxx&pid_xxxx#7&<instance>&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}
 std::string interfacePathFor(std::uint16_t vendorId, std::uint16_t productId,
                              const std::string& instanceId);
-
-// True for the 65-byte start command of the caller-ID device: report id 0, 25, 17,
-// "Norvellix", 45 filler bytes, 4, 0, 9, 6, "m", "V", 25, 129.
-bool isStartCommand(std::span<const std::uint8_t> report);
 
 using DeviceId = std::size_t;
 
@@ -166,8 +171,9 @@ public:
 
     // Every output report the device accepted, in order.
     std::vector<OutputReport> outputReports(DeviceId device) const;
-    // The device has had a valid start command (always true unless it waits for one).
-    bool started(DeviceId device) const;
+    // The device sends input reports now (always, unless its source streams only on
+    // a command of the host and has not had it).
+    bool streaming(DeviceId device) const;
 
     // Told of every plug and unplug (the device-change broadcast), on whichever thread
     // caused it and with the bus unlocked; a listener should post, as PostMessage would.

@@ -99,12 +99,13 @@ struct SimulatedDevice {
     Dword devInst = 0;
     bool plugged = false;
     unsigned generation = 0;
-    bool started = true;
     Microseconds nextReport{0}; // first-sample time of the next report to make
     std::vector<OutputReport> outputs;
     int openHandles = 0;
     int handlesOpened = 0;
     int preparsedHeld = 0;
+
+    bool streaming() const { return !source || source->streaming(); }
 };
 
 struct SimulatedBus::State {

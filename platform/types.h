@@ -181,14 +181,35 @@ inline constexpr Dword kFileFlagOverlapped = 0x40000000;
 inline constexpr Dword kDigcfPresent = 0x2;
 inline constexpr Dword kDigcfDeviceInterface = 0x10;
 
-// SetupDiGetDeviceRegistryPropertyA: the properties a HID interface's device answers.
+// SetupDiGetDeviceRegistryPropertyA: the device registry properties the HID controller
+// reads (the simulated bus answers some of them).
 inline constexpr Dword kSpdrpDeviceDesc = 0;
 inline constexpr Dword kSpdrpHardwareId = 1;
+inline constexpr Dword kSpdrpCompatibleIds = 2;
 inline constexpr Dword kSpdrpService = 4;
 inline constexpr Dword kSpdrpClass = 7;
 inline constexpr Dword kSpdrpClassGuid = 8;
+inline constexpr Dword kSpdrpDriver = 9;
+inline constexpr Dword kSpdrpConfigFlags = 10;
 inline constexpr Dword kSpdrpMfg = 11;
+inline constexpr Dword kSpdrpFriendlyName = 12;
+inline constexpr Dword kSpdrpLocationInformation = 13;
+inline constexpr Dword kSpdrpPhysicalDeviceObjectName = 14;
+inline constexpr Dword kSpdrpCapabilities = 15;
+inline constexpr Dword kSpdrpUiNumber = 16;
+inline constexpr Dword kSpdrpUpperFilters = 17;
+inline constexpr Dword kSpdrpLowerFilters = 18;
+inline constexpr Dword kSpdrpBusTypeGuid = 19;
+inline constexpr Dword kSpdrpLegacyBusType = 20;
+inline constexpr Dword kSpdrpBusNumber = 21;
 inline constexpr Dword kSpdrpEnumeratorName = 22;
+inline constexpr Dword kSpdrpSecuritySds = 24;
+inline constexpr Dword kSpdrpDevType = 25;
+inline constexpr Dword kSpdrpExclusive = 26;
+inline constexpr Dword kSpdrpCharacteristics = 27;
+inline constexpr Dword kSpdrpAddress = 28;
+// Read into the controller's UnknownProperty field.
+inline constexpr Dword kSpdrpUnknownProperty = 30;
 inline constexpr Dword kRegSz = 1;
 inline constexpr Dword kRegMultiSz = 7;
 

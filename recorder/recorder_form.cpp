@@ -2,9 +2,9 @@
 // variant: Device2 is read only and never written to).
 #include "recorder/recorder_form.h"
 
-#include "crmcontrol/crm_control.h"
-#include "crmcontrol/start_command.h"
 #include "devicelink/hid_module.h"
+#include "devicelink/path_serial.h"
+#include "devicelink/start_command.h"
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
@@ -130,9 +130,7 @@ void RecorderForm::SuperviseDevice1() {
             d.ScanDevicePresence();
         return;
     }
-    d.DevicePathName_1.clear();
-    d.HIDHandle_1 = platform::kInvalidHandleValue;
-    d.ReadHandle_1 = platform::kInvalidHandleValue;
+    d.ForgetDevice(1);
     setNoDevice(d.DeviceSerialNumber_1);
     d.Device1Seen = false;
     d.Device2Seen = false;
@@ -141,20 +139,17 @@ void RecorderForm::SuperviseDevice1() {
 
 void RecorderForm::SuperviseDevice2() {
     auto& d = link_;
-    if (d.DeviceDetected_2)
-        return;
-    d.DevicePathName_2.clear();
-    d.HIDHandle_2 = platform::kInvalidHandleValue;
-    d.ReadHandle_2 = platform::kInvalidHandleValue;
+    if (!d.DeviceDetected_2)
+        d.ForgetDevice(2);
 }
 
 // The serial from the path and the start command to Device1; nothing goes to Device2.
 void RecorderForm::FirstSight() {
     auto& d = link_;
-    d.DeviceSerialNumber_1 = crmcontrol::CrmControl::PathSerial(d.DevicePathName_1);
+    d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
     RandomGenerator& random = host_.random();
     random.Randomize();
-    crmcontrol::BuildStartCommand(d.OutputReportData, [&random] { return random.Rnd(); });
+    devicelink::BuildStartCommand(d.OutputReportData, [&random] { return random.Rnd(); });
     if (d.DeviceSerialNumber_1 != kNoDevice)
         d.WriteOutputReport1();
 }

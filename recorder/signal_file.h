@@ -48,7 +48,8 @@ public:
 
 // Files in the process's current directory; the name is UTF-8. The error names
 // what failed and the platform's own reason for it (on Windows its system
-// message). Built on each platform's file calls (recorder_store).
+// message). Built on each platform's file calls (current_directory_store_posix.cpp,
+// windows/current_directory_store.cpp).
 class CurrentDirectoryStore final : public SignalFileStore {
 public:
     [[nodiscard]] bool write(const std::string& name, std::span<const std::uint8_t> bytes,

@@ -3,6 +3,7 @@
 #include "signalpath/descramble.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace standin {
 
@@ -16,6 +17,24 @@ void CallerIdDeviceSource::fillInputReport(platform::Microseconds firstSample,
             if (at < report.size())
                 report[at] = signalpath::scramble(p, lines_[p - 1].valueAt(first + g));
         }
+}
+
+bool isStartCommand(std::span<const std::uint8_t> r) {
+    static constexpr std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
+    static constexpr std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
+    return r.size() == 65 && std::equal(std::begin(head), std::end(head), r.begin()) &&
+           std::equal(std::begin(tail), std::end(tail), r.begin() + 57);
+}
+
+void WaitsForStartCommand::fillInputReport(platform::Microseconds firstSample,
+                                           std::span<std::uint8_t> report) {
+    if (inner_)
+        inner_->fillInputReport(firstSample, report);
+}
+
+void WaitsForStartCommand::outputReport(std::span<const std::uint8_t> report) {
+    if (!started_ && isStartCommand(report))
+        started_ = true;
 }
 
 } // namespace standin

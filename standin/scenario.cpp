@@ -315,7 +315,7 @@ private:
         }
         desc.heldExclusively = r.flag("held");
         desc.silent = r.flag("silent");
-        desc.waitsForStartCommand = r.flag("wait-start");
+        d.waitsForStartCommand = r.flag("wait-start");
         d.plugged = !r.flag("unplugged");
         out_.devices.push_back(std::move(d));
     }
@@ -494,6 +494,8 @@ void installScenario(platform::SimulatedBus& bus, const Scenario& scenario) {
                     lines[s.line - 1].place(s.startSample, s.samples);
             source = std::make_unique<CallerIdDeviceSource>(std::move(lines));
         } // a foreign device's reports stay all zero
+        if (d.waitsForStartCommand)
+            source = std::make_unique<WaitsForStartCommand>(std::move(source));
         ids.push_back(bus.addDevice(d.description, std::move(source), d.plugged));
     }
     for (const auto& e : scenario.events)

@@ -28,9 +28,10 @@ struct ScenarioLine {
 };
 
 struct ScenarioDevice {
-    std::string name;     // the scenario's own name for it
-    bool callerId = true; // false: a foreign HID device (reports all zero)
-    bool plugged = true;  // plugged in when the scenario starts
+    std::string name;                  // the scenario's own name for it
+    bool callerId = true;              // false: a foreign HID device (reports all zero)
+    bool plugged = true;               // plugged in when the scenario starts
+    bool waitsForStartCommand = false; // streams only after a valid start command
     platform::DeviceDescription description;
     std::array<ScenarioLine, 4> lines;
 };

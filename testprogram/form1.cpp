@@ -79,7 +79,7 @@ int twipsToPixels(int twips, int dpi) {
     return MulDiv(twips, dpi, 1440);
 }
 
-activex::UniqueGdiObject cambria(double points, bool italic, int dpiY) {
+platform::UniqueGdiObject cambria(double points, bool italic, int dpiY) {
     LOGFONTW font{};
     font.lfHeight = -static_cast<LONG>(std::lround(points * dpiY / 72.0));
     font.lfWeight = FW_NORMAL;
@@ -87,7 +87,7 @@ activex::UniqueGdiObject cambria(double points, bool italic, int dpiY) {
     font.lfCharSet = TURKISH_CHARSET;
     font.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(font.lfFaceName, L"Cambria", LF_FACESIZE);
-    return activex::UniqueGdiObject(CreateFontIndirectW(&font));
+    return platform::UniqueGdiObject(CreateFontIndirectW(&font));
 }
 
 std::wstring windowText(HWND window) {
@@ -140,8 +140,8 @@ Form1::Form1(HINSTANCE instance) : instance_(instance), label6Colour_(kRed) {
     font102_ = cambria(10.2, false, dpiY_);
     font9_ = cambria(9, false, dpiY_);
     font9Italic_ = cambria(9, true, dpiY_);
-    whiteBrush_ = activex::UniqueGdiObject(CreateSolidBrush(kWhite));
-    redBrush_ = activex::UniqueGdiObject(CreateSolidBrush(kRed));
+    whiteBrush_ = platform::UniqueGdiObject(CreateSolidBrush(kWhite));
+    redBrush_ = platform::UniqueGdiObject(CreateSolidBrush(kRed));
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;

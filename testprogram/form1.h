@@ -5,8 +5,8 @@
 #pragma once
 
 #include "activex/container/hosted_control.h"
-#include "activex/handles.h"
 #include "activex/win.h"
+#include "platform/windows/handles.h"
 
 #include <memory>
 #include <optional>
@@ -54,11 +54,11 @@ private:
 
     HINSTANCE instance_;
     int dpiX_ = 96, dpiY_ = 96;
-    activex::UniqueGdiObject font12_, font102_, font9_, font9Italic_;
-    activex::UniqueGdiObject whiteBrush_, redBrush_;
+    platform::UniqueGdiObject font12_, font102_, font9_, font9Italic_;
+    platform::UniqueGdiObject whiteBrush_, redBrush_;
     COLORREF label6Colour_;
     std::unique_ptr<activex::container::HostedControl> norvellix1_;
-    activex::UniqueHwnd window_; // destroyed first: the control goes with the window
+    platform::UniqueHwnd window_; // destroyed first: the control goes with the window
 };
 
 } // namespace testprogram

@@ -5,7 +5,7 @@ set -euo pipefail
 
 want=(
   cmake g++ ninja-build libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libspandsp-dev pkg-config
+  libspandsp-dev pkg-config clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wine32:i386 libwine-dev
   xvfb xauth imagemagick x11-utils xdotool fonts-crosextra-caladea

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "activex/container/hosted_control.h"
-#include "activex/handles.h"
+#include "platform/windows/handles.h"
 
 #include <memory>
 #include <optional>
@@ -87,7 +87,7 @@ private:
             key = *reply;
     }
 
-    UniqueHwnd host_;
+    platform::UniqueHwnd host_;
     std::vector<DISPID> seen_;
     std::unique_ptr<container::HostedControl> control_;
 };

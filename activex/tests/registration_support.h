@@ -6,10 +6,10 @@
 
 #include "activex/bstr.h"
 #include "activex/com_ptr.h"
-#include "activex/handles.h"
 #include "activex/registry.h"
 #include "activex/text.h"
 #include "activex/win.h"
+#include "platform/windows/handles.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -36,7 +36,7 @@ inline DWORD runProgram(const std::wstring& commandLine) {
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                         &pi))
         return ~0u;
-    UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+    platform::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
     WaitForSingleObject(process.get(), INFINITE);
     DWORD code = ~0u;
     GetExitCodeProcess(process.get(), &code);
@@ -59,7 +59,7 @@ inline std::wstring upperCase(std::wstring name) {
 }
 
 inline void snapshotKey(HKEY parent, const std::wstring& path, RegistrySnapshot& out) {
-    UniqueHkey key;
+    platform::UniqueHkey key;
     if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS)
         return;
     out[upperCase(path)];

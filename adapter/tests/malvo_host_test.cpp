@@ -2,10 +2,10 @@
 // IMalvoEvents, hearing the embedded component's call of the scenario
 // NORVELLIX_SIMULATOR names, Start called or not.
 #include "Brevantel.h"
-#include "activex/handles.h"
 #include "activex/tests/com_test_support.h"
 #include "activex/tests/form_host.h"
 #include "hidcontroller/windows/window_ui_thread.h"
+#include "platform/windows/handles.h"
 
 #include <gtest/gtest.h>
 #include <map>
@@ -138,7 +138,7 @@ public:
     }
 
 private:
-    activex::UniqueHkey key_;
+    platform::UniqueHkey key_;
     std::map<std::wstring, std::wstring> saved_;
 };
 
@@ -188,7 +188,7 @@ TEST_F(MalvoHost, MethodsThatDoNothingAndTheFormsProperties) {
 
 // True once the library holds no object any more (within limit).
 bool unloadsWithin(const wchar_t* path, std::chrono::seconds limit) {
-    activex::UniqueHmodule library(LoadLibraryW(path));
+    platform::UniqueHmodule library(LoadLibraryW(path));
     using CanUnload = HRESULT(STDAPICALLTYPE*)();
     auto canUnload = reinterpret_cast<CanUnload>(
         reinterpret_cast<void*>(GetProcAddress(library.get(), "DllCanUnloadNow")));
@@ -320,18 +320,12 @@ HWND embeddedComponentWindow() {
     return form ? GetWindow(form, GW_CHILD) : nullptr;
 }
 
-struct MemoryDcTraits {
-    using handle_type = HDC;
-    static HDC invalid() noexcept { return nullptr; }
-    static void close(HDC dc) noexcept { DeleteDC(dc); }
-};
-
 // The colour the window paints at (x, y), drawn into a bitmap of ours: the form
 // window is never shown.
 COLORREF paintedColour(HWND window, int x, int y) {
     HDC screen = GetDC(nullptr);
-    activex::UniqueHandle<MemoryDcTraits> dc(CreateCompatibleDC(screen));
-    activex::UniqueGdiObject bitmap(CreateCompatibleBitmap(screen, 64, 64));
+    platform::UniqueMemoryDc dc(CreateCompatibleDC(screen));
+    platform::UniqueBitmap bitmap(CreateCompatibleBitmap(screen, 64, 64));
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
     SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);

@@ -2,8 +2,8 @@
 #include "component/com/component_control.h"
 
 #include "activex/com_ptr.h"
-#include "activex/handles.h"
-#include "platform/process_api.h"
+#include "backend/process_api.h"
+#include "platform/windows/handles.h"
 
 #include <memory>
 #include <olectl.h>
@@ -12,13 +12,13 @@ namespace component::com {
 namespace {
 
 // The designed size of the form, 136 x 69 pixels.
-constexpr LONG kWidthHimetric = formPixelsToHimetric(136);
-constexpr LONG kHeightHimetric = formPixelsToHimetric(69);
+constexpr LONG kWidthHimetric = activex::formPixelsToHimetric(136);
+constexpr LONG kHeightHimetric = activex::formPixelsToHimetric(69);
 
 enum EventId : DISPID { kOnCallerID = 209, kOnDeviceConnection = 210, kOnDeviceDisconnected = 211 };
 
-FormSettings componentForm() {
-    FormSettings form;
+activex::FormSettings componentForm() {
+    activex::FormSettings form;
     form.caption = L"Norvellix";
     form.color = 0x0000FF; // red
     return form;
@@ -31,7 +31,7 @@ const activex::ControlClass NorvellixComponentControl::kClass{
     &IID_INorvellix_Component,
     &DIID_INorvellix_ComponentEvents,
     1, // one sink; a second advise is refused with CONNECT_E_ADVISELIMIT
-    kActiveFormMiscStatus,
+    activex::kActiveFormMiscStatus,
     {kWidthHimetric, kHeightHimetric}};
 
 NorvellixComponentControl::NorvellixComponentControl()
@@ -40,7 +40,7 @@ NorvellixComponentControl::NorvellixComponentControl()
       // hand-overs), and a host may release the control in its handler: the control
       // stays alive until that window's message is done.
       ui_([this] { return std::make_shared<activex::ComPtr<IUnknown>>(identity()); }),
-      core_(std::make_unique<TNorvellix_Component>(platform::processApi(), ui_,
+      core_(std::make_unique<TNorvellix_Component>(backend::processApi(), ui_,
                                                    static_cast<ComponentEvents&>(*this),
                                                    static_cast<ComponentHost&>(*this))) {}
 
@@ -83,13 +83,13 @@ void NorvellixComponentControl::paintFace(HDC dc, const RECT& bounds) {
     COLORREF color = RGB(255, 0, 0);
     if (FAILED(OleTranslateColor(form().color, nullptr, &color)))
         color = RGB(255, 0, 0);
-    activex::UniqueGdiObject back(CreateSolidBrush(color));
+    platform::UniqueGdiObject back(CreateSolidBrush(color));
     FillRect(dc, &bounds, static_cast<HBRUSH>(back.get()));
     // lblNorvellix: " N " in white Cambria of height -25 on red, at the corner.
     RECT label{bounds.left, bounds.top, bounds.left + 27, bounds.top + 30};
-    activex::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
+    platform::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
     FillRect(dc, &label, static_cast<HBRUSH>(red.get()));
-    activex::UniqueGdiObject font(CreateFontW(
+    platform::UniqueGdiObject font(CreateFontW(
         -25, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, TURKISH_CHARSET, OUT_DEFAULT_PRECIS,
         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Cambria"));
     HGDIOBJ old = SelectObject(dc, font.get());

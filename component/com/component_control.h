@@ -4,10 +4,10 @@
 #pragma once
 
 #include "Norvellix1C.h"
-#include "component/com/form_control.h"
+#include "activex/form_control.h"
 #include "component/norvellix_component.h"
-#include "crmcontrol/com/host_services.h"
 #include "hidcontroller/windows/window_ui_thread.h"
+#include "platform/windows/wide_text.h"
 
 #include <memory>
 #include <string>
@@ -15,8 +15,8 @@
 namespace component::com {
 
 class NorvellixComponentControl final
-    : public FormControl<NorvellixComponentControl, INorvellix_Component, TxActiveFormBorderStyle,
-                         TxPrintScale>,
+    : public activex::FormControl<NorvellixComponentControl, INorvellix_Component,
+                                  TxActiveFormBorderStyle, TxPrintScale>,
       private ComponentEvents,
       private ComponentHost {
 public:
@@ -31,11 +31,10 @@ private:
     void OnCallerID(const CallerIdRecord& call) override;
     void OnDeviceConnection(const std::string& DevSerialNo) override;
     void OnDeviceDisconnected(const std::string& DevSerialNo) override;
-    std::string dateText() override { return clock_.dateText(); }
-    std::string timeText() override { return clock_.timeText(); }
+    std::string dateText() override { return platform::localeShortDate(); }
+    std::string timeText() override { return platform::localeLongTime(); }
     std::uint32_t randomSeed() override;
 
-    crmcontrol::com::WindowsHostServices clock_;
     hidcontroller::WindowUiThread ui_;
     std::unique_ptr<TNorvellix_Component> core_;
 };

@@ -14,15 +14,14 @@ const activex::ControlRegistration kComponentRegistration = [] {
     r.libid = LIBID_Norvellix1C;
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
-    r.miscStatusContent = component::com::kActiveFormMiscStatus;
     r.toolboxBitmapId = 1;
     r.propertiesVerb = true;
     return r;
 }();
 
-const activex::ServerClass kClasses[] = {{&CLSID_Norvellix_Component,
-                                          &component::com::NorvellixComponentControl::create,
-                                          &kComponentRegistration}};
+const activex::ServerClass kClasses[] = {
+    {&CLSID_Norvellix_Component, &component::com::NorvellixComponentControl::create,
+     &kComponentRegistration, &component::com::NorvellixComponentControl::kClass}};
 
 } // namespace
 

@@ -2,6 +2,7 @@
 
 #include "hidcontroller/bindings.h"
 #include "standin/callerid_burst.h"
+#include "standin/callerid_device.h"
 
 namespace component::testing {
 
@@ -74,7 +75,7 @@ void ComponentRig::act(platform::DeviceId d, platform::DeviceAction a) {
 std::vector<platform::OutputReport> ComponentRig::startCommands(platform::DeviceId d) const {
     std::vector<platform::OutputReport> out;
     for (platform::OutputReport& r : bus.outputReports(d))
-        if (platform::isStartCommand(r.bytes))
+        if (standin::isStartCommand(r.bytes))
             out.push_back(std::move(r));
     return out;
 }

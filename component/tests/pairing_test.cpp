@@ -1,6 +1,7 @@
 // Pairing through the controller: no device, one, two and three, the names and
 // serials, the start command before calibration, and re-pairing on plug and unplug.
 #include "component/tests/component_rig.h"
+#include "standin/callerid_device.h"
 
 namespace component::testing {
 namespace {
@@ -27,7 +28,7 @@ TEST(DeviceNames, FollowTheProductIdsAndSerial) {
 TEST(StartCommand, IsTheDevicesCommandWithFillerBelow255) {
     for (std::uint32_t seed : {1u, 2u, 77u, 123456u}) {
         const auto report = ComponentStartCommand(seed);
-        EXPECT_TRUE(platform::isStartCommand(report));
+        EXPECT_TRUE(standin::isStartCommand(report));
         for (int i = 12; i <= 56; ++i)
             EXPECT_LT(report[i], 255) << "seed " << seed << " byte " << i;
         EXPECT_EQ(report, ComponentStartCommand(seed)) << "re-seeded for every command";

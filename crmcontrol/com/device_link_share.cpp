@@ -1,7 +1,7 @@
 // One device link per host thread, held by that thread's controls.
 #include "crmcontrol/com/device_link_share.h"
 
-#include "platform/process_api.h"
+#include "backend/process_api.h"
 
 #include <map>
 #include <mutex>
@@ -31,7 +31,7 @@ std::shared_ptr<devicelink::HIDmodule> threadDeviceLink() {
         return existing;
     // The last control of the thread to let go removes the thread's entry.
     std::shared_ptr<devicelink::HIDmodule> link(
-        new devicelink::HIDmodule(platform::processApi(), devicelink::Variant::CrmControl),
+        new devicelink::HIDmodule(backend::processApi(), devicelink::Variant::CrmControl),
         [thread](devicelink::HIDmodule* m) {
             {
                 Links& l = links();

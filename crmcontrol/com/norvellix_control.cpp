@@ -1,8 +1,8 @@
 // The Norvellix control: methods, timer, events, size and face.
 #include "crmcontrol/com/norvellix_control.h"
 
-#include "activex/handles.h"
 #include "crmcontrol/com/device_link_share.h"
+#include "platform/windows/handles.h"
 
 namespace crmcontrol::com {
 namespace {
@@ -93,10 +93,10 @@ SIZEL NorvellixControl::constrainExtent(SIZEL) {
 void NorvellixControl::paintFace(HDC dc, const RECT& bounds) {
     // Label1: bold white letters on red, in Cambria (the system substitutes a
     // face where it is missing).
-    activex::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
+    platform::UniqueGdiObject red(CreateSolidBrush(RGB(255, 0, 0)));
     FillRect(dc, &bounds, static_cast<HBRUSH>(red.get()));
     const int height = (bounds.bottom - bounds.top) * 3 / 4;
-    activex::UniqueGdiObject font(CreateFontW(
+    platform::UniqueGdiObject font(CreateFontW(
         -height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Cambria"));
     HGDIOBJ old = SelectObject(dc, font.get());

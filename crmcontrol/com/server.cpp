@@ -14,13 +14,13 @@ const activex::ControlRegistration kNorvellixRegistration = [] {
     r.libid = LIBID_Norvellix_Project;
     r.typeLibVersion = L"1.0";
     r.miscStatus = L"0";
-    r.miscStatusContent = 148881;
     r.toolboxBitmapId = 30000;
     return r;
 }();
 
 const activex::ServerClass kClasses[] = {
-    {&CLSID_Norvellix, &crmcontrol::com::NorvellixControl::create, &kNorvellixRegistration}};
+    {&CLSID_Norvellix, &crmcontrol::com::NorvellixControl::create, &kNorvellixRegistration,
+     &crmcontrol::com::NorvellixControl::kClass}};
 
 } // namespace
 

@@ -9,6 +9,7 @@
 #include "signalpath/descramble.h"
 #include "standin/callerid_burst.h"
 
+#include <span>
 #include <vector>
 
 namespace crmcontrol::testing {
@@ -37,9 +38,10 @@ struct CaptureSpec {
 
 inline constexpr int kMarkBitsBeforeMessage = 30;
 
-// Zero-centred line values of the capture (0 after the carrier stops).
-inline std::vector<int> captureValues(const CaptureSpec& spec) {
-    const auto message = standin::buildMessage(spec.format, spec.call);
+// Zero-centred line values of the capture of a burst carrying `message` (0 after
+// the carrier stops); the format and call that `spec` names are not used.
+inline std::vector<int> captureValues(std::span<const std::uint8_t> message,
+                                      const CaptureSpec& spec) {
     standin::BurstLayout layout;
     layout.seizureBits = 0;
     layout.markBits = kMarkBitsBeforeMessage;
@@ -53,6 +55,11 @@ inline std::vector<int> captureValues(const CaptureSpec& spec) {
             x[static_cast<std::size_t>(i)] = signal[static_cast<std::size_t>(s)];
     }
     return x;
+}
+
+// Zero-centred line values of the capture of the call that `spec` names.
+inline std::vector<int> captureValues(const CaptureSpec& spec) {
+    return captureValues(standin::buildMessage(spec.format, spec.call), spec);
 }
 
 // The raw capture buffer (1,793 entries, as the control keeps it) for values x.

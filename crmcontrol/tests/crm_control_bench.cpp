@@ -63,15 +63,6 @@ BENCHMARK(CaptureTick)
 // One line's decoders on a capture that holds no burst: both decoders search every
 // start offset, the most a line can cost.
 void LineDecodersOnNoise(benchmark::State& state) {
-    struct NullSink : DecoderSink {
-        std::string deviceSerialNumber(int) override { return "aaaa0001"; }
-        bool device2Seen() override { return false; }
-        std::string dateText() override { return ""; }
-        std::string timeText() override { return ""; }
-        void OnCallerID(std::string&, std::string&, std::string&, std::string&,
-                        std::string&) override {}
-        void setLineStage(int) override {}
-    } sink;
     LineDecoder decoder(1);
     std::array<int, kCaptureSamples> raw{};
     std::minstd_rand random(7);
@@ -80,7 +71,7 @@ void LineDecodersOnNoise(benchmark::State& state) {
     std::array<int, kCaptureSamples> capture{};
     for (auto _ : state) {
         capture = raw;
-        decoder.CountedFrameDecoder(capture, 128, sink);
+        decoder.CountedFrameDecoder(capture, 128);
     }
 }
 BENCHMARK(LineDecodersOnNoise)->Unit(benchmark::kMillisecond);

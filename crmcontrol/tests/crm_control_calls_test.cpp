@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <optional>
 
 namespace crmcontrol::testing {
 namespace {
@@ -149,6 +150,74 @@ TEST(CallsAlignment, CapturesStartAfterTheFirstStartBitAndRaiseThirteenDigits) {
         rig.control->UserControl_Terminate();
     }
     EXPECT_EQ(raised, 14);
+}
+
+// The control raises what a line's decoders found: the event carries the serial of
+// the line's device, the line's number on it, the host's date and time and the
+// number; the other lines' stages are set only once the handler has returned, by
+// Device2Seen as it is then (a handler that resets the control leaves it false).
+TEST(CrmControlRaise, CarriesTheLineAndStagesTheOtherLinesAfterTheHandler) {
+    struct Case {
+        int line;
+        bool twoDevices;
+        bool resetInHandler;
+        const char* serial;
+        const char* lineNumber;
+        std::vector<int> staged;
+    };
+    const Case cases[] = {
+        {1, false, false, "0000a1b2", "1", {2, 3, 4}},
+        {2, false, false, "0000a1b2", "2", {1, 3, 4}},
+        {2, true, false, "0000a1b2", "2", {1, 3, 4, 5, 6, 7, 8}},
+        {4, true, false, "0000a1b2", "4", {1, 2, 3, 5, 6, 7, 8}},
+        {5, true, false, "0000c3d4", "1", {1, 2, 3, 4, 6, 7, 8}},
+        {5, true, true, "0000c3d4", "1", {1, 2, 3, 4, 6, 7, 8}},
+        {6, true, false, "0000c3d4", "2", {1, 2, 3, 4, 5, 7, 8}},
+        {8, true, false, "0000c3d4", "4", {1, 2, 3, 4, 5, 6, 7}},
+    };
+    standin::CallInfo info;
+    info.dateTime = "12100930";
+    info.number = "0123";
+    const standin::Signal burst =
+        standin::synthesizeBurst(standin::MessageFormat::MultipleData, info);
+    for (const auto& c : cases) {
+        const std::string name = "line " + std::to_string(c.line) +
+                                 (c.twoDevices ? " of two devices" : " of one device") +
+                                 (c.resetInHandler ? ", reset in the handler" : "");
+        ControlRig rig;
+        const auto first = rig.addDevice("0000a1b2");
+        std::optional<ControlRig::Device> second;
+        if (c.twoDevices)
+            second = rig.addDevice("0000c3d4");
+        const auto& device = c.line <= kLinesPerDevice ? first : *second;
+        device.lines->play((c.line - 1) % kLinesPerDevice + 1, kSamplesPerSecond,
+                           std::vector<int>(burst.begin(), burst.end()));
+        rig.host.date = "10.12.2026";
+        rig.host.time = "10:01:41";
+        std::vector<int> stagedInsideHandler;
+        rig.events.onCallerID = [&] {
+            for (int j = 1; j <= kLineCount; ++j)
+                if (j != c.line && rig.control->line(j).LineStage)
+                    stagedInsideHandler.push_back(j);
+            if (c.resetInHandler)
+                rig.control->G_Reset();
+        };
+        ASSERT_TRUE(startAndConnect(rig)) << name;
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.events.count("OnCallerID") > 0; }, 3000))
+            << name;
+        const auto calls = rig.events.of("OnCallerID");
+        ASSERT_EQ(calls.size(), 1u) << name;
+        EXPECT_EQ(calls[0].args, (Args{c.serial, c.lineNumber, "10.12.2026", "10:01:41", "0123"}))
+            << name;
+        // As the raising tick ends.
+        std::vector<int> staged;
+        for (int j = 1; j <= kLineCount; ++j)
+            if (j != c.line && rig.control->line(j).LineStage)
+                staged.push_back(j);
+        EXPECT_EQ(staged, c.staged) << name;
+        EXPECT_TRUE(stagedInsideHandler.empty()) << name;
+        rig.control->UserControl_Terminate();
+    }
 }
 
 // The example scenario that runs on the virtual clock, as NORVELLIX_SIMULATOR

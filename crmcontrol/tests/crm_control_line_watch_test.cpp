@@ -1,6 +1,7 @@
 // The line watch of a connected CRM control: activity, the two-stage test, the
 // capture with its start command, and which lines are read and captured.
 #include "crmcontrol/tests/control_rig.h"
+#include "standin/callerid_device.h"
 
 #include <climits>
 #include <gtest/gtest.h>
@@ -101,7 +102,7 @@ TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
     // The capture ran in the tick that set the trigger, after a fresh start command.
     EXPECT_EQ(rig.outputCount(a), commands + 1);
     const auto last = rig.bus.outputReports(a.id).back().bytes;
-    EXPECT_TRUE(platform::isStartCommand(last));
+    EXPECT_TRUE(standin::isStartCommand(last));
     // The line's decoder has turned the captured bytes into zero-corrected values.
     for (int g = 0; g < 16; ++g)
         EXPECT_EQ(line(2).CaptureBuffer[g], kSpace[g] - kLevel) << "group " << g;

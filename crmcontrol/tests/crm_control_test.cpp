@@ -1,6 +1,7 @@
 // Supervision and lifecycle of the CRM control over the simulated bus: first
 // sight, calibration, serials, losses, the two-device latch, reset, stop and start.
 #include "crmcontrol/tests/control_rig.h"
+#include "standin/callerid_device.h"
 
 #include <climits>
 #include <gtest/gtest.h>
@@ -12,24 +13,6 @@ namespace {
 using Args = std::vector<std::string>;
 
 using CrmControlTest = RigTest;
-
-TEST(CrmControlPathSerial, TakesTheTextBetweenTheSecondAndThirdAmpersand) {
-    struct Case {
-        const char* path;
-        const char* serial;
-    };
-    const Case cases[] = {
-        {"\\\\?\\hid#vid_04d8&pid_c5a7#7&1a2b3c4d&0&0000#{4d1e}", "1a2b3c4d"},     // 8: as is
-        {"\\\\?\\hid#vid_04d8&pid_c5a7#7&ab12c&0&0000#{4d1e}", "000ab12c"},        // 5: three "0"
-        {"\\\\?\\hid#vid_04d8&pid_c5a7#7&0123456789&0&0000#{4d1e}", "0123456789"}, // 10: all
-        {"a&b&&c", "00000000"},                                                    // empty segment
-        {"", "0"},                                                                 // no device
-        {"a&b&c", "0"},   // the last character is not examined: two "&" only
-        {"a&b&cd&", "0"}, // nor is a final "&"
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CrmControl::PathSerial(c.path), c.serial) << "path " << c.path;
-}
 
 TEST_F(CrmControlTest, CreationSetsSerialsAndThreshold) {
     EXPECT_EQ(rig.link.DeviceSerialNumber_1, "0");
@@ -51,7 +34,7 @@ TEST_F(CrmControlTest, FirstSightWritesTheStartCommandAndTheEleventhCountedTickC
     ASSERT_EQ(reports.size(), 1u);
     const auto& r = reports[0].bytes;
     ASSERT_EQ(r.size(), 65u);
-    EXPECT_TRUE(platform::isStartCommand(r));
+    EXPECT_TRUE(standin::isStartCommand(r));
     const std::vector<std::uint8_t> head = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
     const std::vector<std::uint8_t> tail = {4, 0, 9, 6, 'm', 'V', 25, 129};
     EXPECT_EQ(std::vector<std::uint8_t>(r.begin(), r.begin() + 12), head);
@@ -107,8 +90,8 @@ TEST_F(CrmControlTest, TwoFillerDrawsGiveTheDevicesDifferentCommands) {
     ASSERT_FALSE(rb.empty());
     const auto& x = ra.back().bytes;
     const auto& y = rb.back().bytes;
-    EXPECT_TRUE(platform::isStartCommand(x));
-    EXPECT_TRUE(platform::isStartCommand(y));
+    EXPECT_TRUE(standin::isStartCommand(x));
+    EXPECT_TRUE(standin::isStartCommand(y));
     EXPECT_TRUE(std::equal(x.begin(), x.begin() + 12, y.begin()));
     EXPECT_TRUE(std::equal(x.begin() + 57, x.end(), y.begin() + 57));
     EXPECT_FALSE(std::equal(x.begin() + 12, x.begin() + 57, y.begin() + 12));

@@ -1,7 +1,6 @@
 // The frame searches and the agreement rule of both decoders over scripted bit
-// strings, one per pass and start offset, and the raise with its line members.
+// strings, one per pass and start offset.
 #include "crmcontrol/line_decoder.h"
-#include "crmcontrol/tests/recording_sink.h"
 #include "decoding/tests/frame_text.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +13,6 @@ namespace {
 
 using decoding::BitString;
 using namespace decoding::testing;
-using testing::RecordingSink;
 
 struct Placed {
     int pass, offset;
@@ -70,7 +68,7 @@ struct SearchCase {
     const char* name;
     std::vector<Placed> strings;
     std::optional<std::string> raised;
-    std::pair<int, int> lastAsked; // the offset that raised, or the last of all
+    std::pair<int, int> lastAsked; // the offset that found it, or the last of all
 };
 
 constexpr std::pair<int, int> kLastOffset{1, 66};
@@ -79,13 +77,11 @@ void runCases(const std::vector<SearchCase>& cases, bool fixedFrames) {
     for (const auto& c : cases) {
         LineDecoder decoder(2);
         ScriptedPasses passes(c.strings);
-        RecordingSink sink;
-        const bool raised = fixedFrames ? decoder.searchFixedFrames(passes, sink)
-                                        : decoder.searchCountedFrames(passes, sink);
-        EXPECT_EQ(raised, c.raised.has_value()) << c.name;
-        ASSERT_EQ(sink.calls.size(), c.raised ? 1u : 0u) << c.name;
+        const auto found =
+            fixedFrames ? decoder.searchFixedFrames(passes) : decoder.searchCountedFrames(passes);
+        ASSERT_EQ(found.has_value(), c.raised.has_value()) << c.name;
         if (c.raised) {
-            EXPECT_EQ(sink.calls[0].number, *c.raised) << c.name;
+            EXPECT_EQ(*found, *c.raised) << c.name;
             EXPECT_EQ(decoder.DecodedNumber, *c.raised) << c.name;
         }
         ASSERT_FALSE(passes.asked.empty());
@@ -236,11 +232,10 @@ TEST(LineDecoder, FallsBackOnTheFixedFrameDecoderOnlyWithoutARaise) {
     for (const auto& c : cases) {
         LineDecoder decoder(1);
         ScriptedPasses passes(c.strings);
-        RecordingSink sink;
-        EXPECT_EQ(decoder.searchFrames(passes, sink), c.number != nullptr) << c.name;
-        ASSERT_EQ(sink.calls.size(), c.number ? 1u : 0u) << c.name;
+        const auto found = decoder.searchFrames(passes);
+        ASSERT_EQ(found.has_value(), c.number != nullptr) << c.name;
         if (c.number) {
-            EXPECT_EQ(sink.calls[0].number, c.number) << c.name;
+            EXPECT_EQ(*found, c.number) << c.name;
         }
         EXPECT_EQ(passes.asked.size(), c.asked) << c.name;
     }
@@ -252,50 +247,10 @@ TEST(FixedFrameDecoder, KeepsItsOwnAgreement) {
     LineDecoder decoder(1);
     ScriptedPasses passes(
         {{1, 66, counted("5551234") + characters("\x01\x01")}, {0, 0, fixed("5551234")}});
-    RecordingSink sink;
-    EXPECT_FALSE(decoder.searchCountedFrames(passes, sink));
+    EXPECT_FALSE(decoder.searchCountedFrames(passes));
     EXPECT_EQ(decoder.KeptNumber, "5551234");
-    EXPECT_FALSE(decoder.searchFixedFrames(passes, sink));
+    EXPECT_FALSE(decoder.searchFixedFrames(passes));
     EXPECT_EQ(decoder.KeptNumber, "5551234");
-    EXPECT_TRUE(sink.calls.empty());
-}
-
-struct MemberCase {
-    int line;
-    bool device2Seen;
-    const char* serial;
-    const char* lineNumber;
-    std::vector<int> staged;
-};
-
-TEST(LineDecoder, RaiseCarriesTheLineAndStagesTheOtherLinesAfterTheHandler) {
-    const MemberCase cases[] = {
-        {1, false, "0000A1B2", "1", {2, 3, 4}},
-        {2, false, "0000A1B2", "2", {1, 3, 4}},
-        {2, true, "0000A1B2", "2", {1, 3, 4, 5, 6, 7, 8}},
-        {4, true, "0000A1B2", "4", {1, 2, 3, 5, 6, 7, 8}},
-        {5, true, "0000C3D4", "1", {1, 2, 3, 4, 6, 7, 8}},
-        {5, false, "0000C3D4", "1", {1, 2, 3, 4, 6, 7, 8}},
-        {6, true, "0000C3D4", "2", {1, 2, 3, 4, 5, 7, 8}},
-        {8, true, "0000C3D4", "4", {1, 2, 3, 4, 5, 6, 7}},
-    };
-    for (const auto& c : cases) {
-        LineDecoder decoder(c.line);
-        ScriptedPasses passes({{0, 0, counted("0123")}, {0, 1, counted("0123")}});
-        RecordingSink sink;
-        sink.Device2Seen = c.device2Seen;
-        ASSERT_TRUE(decoder.searchCountedFrames(passes, sink));
-        ASSERT_EQ(sink.calls.size(), 1u);
-        const auto& call = sink.calls[0];
-        EXPECT_EQ(call.serial, c.serial) << "line " << c.line;
-        EXPECT_EQ(call.lineNumber, c.lineNumber) << "line " << c.line;
-        EXPECT_EQ(call.date, "10.12.2026");
-        EXPECT_EQ(call.time, "10:01:41");
-        EXPECT_EQ(call.number, "0123");
-        EXPECT_EQ(sink.stagedLines, c.staged)
-            << "line " << c.line << (c.device2Seen ? " with" : " without") << " Device2";
-        EXPECT_TRUE(sink.stagedInsideHandler.empty());
-    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "hidcontroller/hid_device_read_thread.h"
 #include "hidcontroller/tests/controller_fixture.h"
 #include "platform/tests/forwarding_api.h"
+#include "standin/callerid_device.h"
 
 #include <set>
 
@@ -164,7 +165,7 @@ TEST_F(DeviceTest, WritesTheStartCommandThroughTheSynchronousHandle) {
     EXPECT_EQ(written, 65u);
     const auto out = bus.outputReports(id);
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_TRUE(isStartCommand(out[0].bytes));
+    EXPECT_TRUE(standin::isStartCommand(out[0].bytes));
 
     EXPECT_FALSE(dev.WriteReport(report.data(), 64, written)) << "not a whole report";
 }

@@ -473,39 +473,6 @@ TEST_F(BusTest, WritesAreRecordedAndMustHaveTheReportLength) {
     expectCleanAudit();
 }
 
-Report startCommand() {
-    Report r{};
-    const std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
-    const std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
-    std::copy(std::begin(head), std::end(head), r.begin());
-    std::fill(r.begin() + 12, r.begin() + 57, std::uint8_t{200});
-    std::copy(std::begin(tail), std::end(tail), r.begin() + 57);
-    return r;
-}
-
-TEST_F(BusTest, DeviceWaitingForTheStartCommandStreamsOnlyAfterIt) {
-    DeviceDescription d;
-    d.waitsForStartCommand = true;
-    const DeviceId dev = addCallerId(d);
-    const Handle reader = openReader(dev);
-    const Handle writer = open(dev, kGenericWrite);
-    const Handle event = api.CreateEventA(nullptr, true, true, "");
-    Report r{};
-    EXPECT_EQ(readReport(reader, event, r), kWaitTimeout);
-    Report wrong = startCommand();
-    wrong[64] = 128;
-    api.WriteFile(writer, wrong.data(), 65, nullptr, nullptr);
-    EXPECT_EQ(readReport(reader, event, r), kWaitTimeout);
-    EXPECT_FALSE(bus.started(dev));
-    const Report start = startCommand();
-    api.WriteFile(writer, start.data(), 65, nullptr, nullptr);
-    EXPECT_TRUE(bus.started(dev));
-    EXPECT_EQ(readReport(reader, event, r), kWaitObject0);
-    for (Handle h : {reader, writer, event})
-        api.CloseHandle(h);
-    expectCleanAudit();
-}
-
 std::u16string wideText(const std::uint8_t* bytes, std::size_t maxChars) {
     std::u16string s;
     for (std::size_t i = 0; i < maxChars; ++i) {

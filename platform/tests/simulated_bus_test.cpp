@@ -32,20 +32,6 @@ TEST_F(BusTest, DevicesGetDistinctInstanceIdsUnlessGiven) {
     EXPECT_EQ(bus.interfacePath(d), ownPath.interfacePath);
 }
 
-TEST(StartCommand, IsRecognisedByItsFixedBytes) {
-    std::vector<std::uint8_t> r(65, 7);
-    const std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
-    const std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
-    std::copy(std::begin(head), std::end(head), r.begin());
-    std::copy(std::begin(tail), std::end(tail), r.begin() + 57);
-    EXPECT_TRUE(isStartCommand(r));
-    r[5] = 'R';
-    EXPECT_FALSE(isStartCommand(r));
-    r[5] = 'v';
-    r.pop_back();
-    EXPECT_FALSE(isStartCommand(r)) << "a 64-byte report";
-}
-
 TEST_F(BusTest, FastClockMovesOnlyWhenSomethingWaits) {
     EXPECT_EQ(bus.now(), Microseconds{0});
     EXPECT_EQ(api.SleepEx(250, false), 0u);

@@ -1,35 +1,23 @@
-// UTF-8 <-> UTF-16 over the Windows code-page calls, and the locale's texts of now.
+// UTF-8 <-> UTF-16 for the Windows shells, and the locale's texts of now.
 #include "platform/windows/wide_text.h"
 
-#include <climits>
-#include <stdexcept>
+#include "platform/utf16.h"
+
 #include <windows.h>
 
 namespace platform {
 
+// wchar_t is UTF-16 on Windows: the portable conversion serves both directions.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+
 std::wstring utf8ToWide(std::string_view utf8) {
-    if (utf8.empty())
-        return {};
-    if (utf8.size() > INT_MAX)
-        throw std::length_error("utf8ToWide: text too long");
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
+    const std::u16string wide = utf8ToUtf16(utf8);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 std::string wideToUtf8(std::wstring_view wide) {
-    if (wide.empty())
-        return {};
-    if (wide.size() > INT_MAX)
-        throw std::length_error("wideToUtf8: text too long");
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                        nullptr, nullptr);
-    return out;
+    return utf16ToUtf8(
+        std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
 std::string localeShortDate() {

@@ -1,6 +1,7 @@
 // The texts the Windows shells take from the platform: UTF-8 (the portable
-// core's) to and from UTF-16 (the platform's), and the date and time of day in
-// the user's locale. Invalid input is replaced, never dropped.
+// core's) to and from UTF-16 (the platform's) as wchar_t texts, over the one
+// conversion of platform/utf16.h, and the date and time of day in the user's
+// locale. Invalid input is replaced, never dropped.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include "recorder/tests/signal_file_check.h"
 #include "signalpath/descramble.h"
 #include "standin/callerid_burst.h"
+#include "standin/callerid_device.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -100,7 +101,7 @@ TEST_F(RecorderTest, FirstSightSendsTheStartCommandAndTheEleventhKnownTickCalibr
     EXPECT_EQ(link->DeviceSerialNumber_1, device.serial);
     const auto out = bus.outputReports(device.id);
     ASSERT_EQ(out.size(), 1u);
-    EXPECT_TRUE(platform::isStartCommand(out[0].bytes));
+    EXPECT_TRUE(standin::isStartCommand(out[0].bytes));
 
     for (int known = 1; known <= 10; ++known) {
         runTicks(1);

@@ -1,34 +1,16 @@
 // The recorder's store of signal files on Windows' own file calls, so that a
 // failure is told with the system's message for the error of the failing call
 // (a full disk, a missing folder, a file in use).
+#include "platform/windows/handles.h"
 #include "platform/windows/wide_text.h"
 #include "recorder/signal_file.h"
 
 #include <algorithm>
-#include <utility>
 #include <windows.h>
 
 namespace recorder {
 
 namespace {
-
-// An open file, closed with its holder unless closed before.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE h) : h_(h) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (h_ != INVALID_HANDLE_VALUE)
-            ::CloseHandle(h_);
-    }
-    HANDLE get() const { return h_; }
-    // Closes now; false when the system reports an error (GetLastError tells).
-    bool close() { return ::CloseHandle(std::exchange(h_, INVALID_HANDLE_VALUE)) != FALSE; }
-
-private:
-    HANDLE h_;
-};
 
 // "what: " and the system's message for the error, without its line end.
 std::string failure(const char* what, DWORD code) {
@@ -47,9 +29,9 @@ std::string failure(const char* what, DWORD code) {
 bool CurrentDirectoryStore::write(const std::string& name, std::span<const std::uint8_t> bytes,
                                   std::string& error) {
     const std::wstring path = platform::utf8ToWide(name);
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
+    platform::UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         error = failure("the file cannot be created", ::GetLastError());
         return false;
     }

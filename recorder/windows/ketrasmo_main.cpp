@@ -2,8 +2,9 @@
 // core. The window only renders the core's FormView and forwards the timer, the
 // button and the closing of the window; the device is reached through the process
 // backend (simulated when NORVELLIX_SIMULATOR names a scenario file).
+#include "backend/process_api.h"
 #include "devicelink/hid_module.h"
-#include "platform/process_api.h"
+#include "platform/windows/handles.h"
 #include "platform/windows/wide_text.h"
 #include "recorder/recorder_form.h"
 #include "recorder/windows/control_ids.h"
@@ -27,33 +28,21 @@ constexpr const wchar_t* kNotice = L"Bu program sadece ilgili telefon hatti aram
 // The blinking lamp's colour.
 constexpr COLORREF kShape1Colour = RGB(0, 255, 0);
 
-// A GDI object that is deleted with its holder.
-struct GdiObject {
-    HGDIOBJ handle = nullptr;
-    explicit GdiObject(HGDIOBJ h) : handle(h) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() {
-        if (handle)
-            DeleteObject(handle);
-    }
-};
-
 // Everything the window owns; it lives from WM_CREATE to WM_NCDESTROY.
 struct MainWindow {
     explicit MainWindow(HWND hwnd)
-        : link(platform::processApi(), devicelink::Variant::Recorder), host(hwnd, &repaint),
+        : link(backend::processApi(), devicelink::Variant::Recorder), host(hwnd, &repaint),
           form(link, host, store) {}
 
     devicelink::HIDmodule link;
     CurrentDirectoryStore store;
     WindowsRecorderHost host;
     RecorderForm form;
-    GdiObject labelFont{CreateFontW(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                                    CLEARTYPE_QUALITY, 0, L"Cambria")};
-    GdiObject titleFont{CreateFontW(-28, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                                    CLEARTYPE_QUALITY, 0, L"Cambria")};
-    GdiObject shape2Brush{CreateSolidBrush(static_cast<COLORREF>(colour::Navy))};
+    platform::UniqueFont labelFont{CreateFontW(-15, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0,
+                                               0, CLEARTYPE_QUALITY, 0, L"Cambria")};
+    platform::UniqueFont titleFont{CreateFontW(-28, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0,
+                                               0, CLEARTYPE_QUALITY, 0, L"Cambria")};
+    platform::UniqueBrush shape2Brush{CreateSolidBrush(static_cast<COLORREF>(colour::Navy))};
     FormView shown; // what the controls show now
     bool closePending = false;
 
@@ -75,8 +64,8 @@ HWND child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, in
 }
 
 void createControls(HWND hwnd, MainWindow& w) {
-    const HGDIOBJ font = w.labelFont.handle;
-    child(hwnd, L"STATIC", L"Norvellix", SS_LEFT, IdLabel1, 16, 8, 300, 36, w.titleFont.handle);
+    const HGDIOBJ font = w.labelFont.get();
+    child(hwnd, L"STATIC", L"Norvellix", SS_LEFT, IdLabel1, 16, 8, 300, 36, w.titleFont.get());
     child(hwnd, L"BUTTON", L"Cihaz Durumu", BS_GROUPBOX, IdFrame1, 10, 50, 720, 64, font);
     child(hwnd, L"STATIC", L"", SS_OWNERDRAW, IdShape1, 24, 78, 18, 18, nullptr);
     // Shape2 lies under the connection text as its ground, a little larger.
@@ -136,8 +125,8 @@ void MainWindow::repaint(HWND hwnd) {
 }
 
 void fill(HDC dc, const RECT& r, COLORREF c) {
-    GdiObject brush(CreateSolidBrush(c));
-    FillRect(dc, &r, static_cast<HBRUSH>(brush.handle));
+    platform::UniqueBrush brush(CreateSolidBrush(c));
+    FillRect(dc, &r, brush.get());
     FrameRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
@@ -146,13 +135,13 @@ void drawItem(MainWindow& w, const DRAWITEMSTRUCT& d) {
     if (id == IdShape1) {
         fill(d.hDC, d.rcItem, kShape1Colour);
     } else if (id == IdShape2) {
-        FillRect(d.hDC, &d.rcItem, static_cast<HBRUSH>(w.shape2Brush.handle));
+        FillRect(d.hDC, &d.rcItem, w.shape2Brush.get());
     } else if (id >= IdShape3 && id <= IdShape6) {
         // The platform's colour numbers are COLORREF values already.
         fill(d.hDC, d.rcItem, static_cast<COLORREF>(w.shown.lines[id - IdShape3].lamp));
     } else if (id == IdLabel2) {
         FillRect(d.hDC, &d.rcItem, GetSysColorBrush(COLOR_BTNFACE));
-        const HGDIOBJ old = SelectObject(d.hDC, w.labelFont.handle);
+        const HGDIOBJ old = SelectObject(d.hDC, w.labelFont.get());
         SetBkMode(d.hDC, TRANSPARENT);
         for (int p = 0; p < kLinesPerDevice; ++p) {
             RECT r = d.rcItem;
@@ -173,14 +162,19 @@ void runTick(HWND hwnd, MainWindow& w) {
         DestroyWindow(hwnd);
 }
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT handleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     MainWindow* w = windowOf(hwnd);
     switch (msg) {
     case WM_CREATE: {
         auto owned = std::make_unique<MainWindow>(hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owned.get()));
-        createControls(hwnd, *owned);
-        owned->form.Form_Load();
+        try {
+            createControls(hwnd, *owned);
+            owned->form.Form_Load();
+        } catch (...) {
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0); // the window goes without it
+            throw;
+        }
         owned.release(); // deleted on WM_NCDESTROY
         MainWindow::repaint(hwnd);
         SetTimer(hwnd, kTimer1, 1, nullptr);
@@ -208,7 +202,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             // On Shape2 while it shows, on the frame's face otherwise.
             if (w->shown.shape2Visible) {
                 SetBkColor(dc, static_cast<COLORREF>(colour::Navy));
-                return reinterpret_cast<LRESULT>(w->shape2Brush.handle);
+                return reinterpret_cast<LRESULT>(w->shape2Brush.get());
             }
         }
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -234,6 +228,18 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     default:
         return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+// No exception may leave a window procedure: the system's dispatch cannot carry it,
+// and the program would end with the recording it holds. A handler that throws (out
+// of memory) is abandoned where it stood; the tick's guard is released on the way
+// out, so the next tick runs as usual. A window that cannot be built is not created.
+LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    try {
+        return handleMessage(hwnd, msg, wp, lp);
+    } catch (...) {
+        return msg == WM_CREATE ? -1 : 0;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/simulated_bus.h"
+#include "platform/tests/bus_fixture.h"
 #include "signalpath/descramble.h"
 #include "standin/callerid_device.h"
 
@@ -139,6 +140,55 @@ TEST(CallerIdDeviceSource, ServesTheBusReads) {
     api.CloseHandle(h);
     api.CloseHandle(event);
     EXPECT_TRUE(bus.audit().clean()) << bus.audit().describe();
+}
+
+TEST(StartCommand, IsRecognisedByItsFixedBytes) {
+    std::vector<std::uint8_t> r(65, 7);
+    const std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
+    const std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
+    std::copy(std::begin(head), std::end(head), r.begin());
+    std::copy(std::begin(tail), std::end(tail), r.begin() + 57);
+    EXPECT_TRUE(isStartCommand(r));
+    r[5] = 'R';
+    EXPECT_FALSE(isStartCommand(r));
+    r[5] = 'v';
+    r.pop_back();
+    EXPECT_FALSE(isStartCommand(r)) << "a 64-byte report";
+}
+
+using platform::testing::BusTest;
+
+Report startCommand() {
+    Report r{};
+    const std::uint8_t head[] = {0, 25, 17, 'N', 'o', 'r', 'v', 'e', 'l', 'l', 'i', 'x'};
+    const std::uint8_t tail[] = {4, 0, 9, 6, 'm', 'V', 25, 129};
+    std::copy(std::begin(head), std::end(head), r.begin());
+    std::fill(r.begin() + 12, r.begin() + 57, std::uint8_t{200});
+    std::copy(std::begin(tail), std::end(tail), r.begin() + 57);
+    return r;
+}
+
+TEST_F(BusTest, DeviceWaitingForTheStartCommandStreamsOnlyAfterIt) {
+    const platform::DeviceId dev = bus.addDevice(
+        {},
+        std::make_unique<WaitsForStartCommand>(std::make_unique<platform::testing::StampSource>()));
+    const platform::Handle reader = openReader(dev);
+    const platform::Handle writer = open(dev, platform::kGenericWrite);
+    const platform::Handle event = api.CreateEventA(nullptr, true, true, "");
+    Report r{};
+    EXPECT_EQ(readReport(reader, event, r), platform::kWaitTimeout);
+    Report wrong = startCommand();
+    wrong[64] = 128;
+    api.WriteFile(writer, wrong.data(), 65, nullptr, nullptr);
+    EXPECT_EQ(readReport(reader, event, r), platform::kWaitTimeout);
+    EXPECT_FALSE(bus.streaming(dev));
+    const Report start = startCommand();
+    api.WriteFile(writer, start.data(), 65, nullptr, nullptr);
+    EXPECT_TRUE(bus.streaming(dev));
+    EXPECT_EQ(readReport(reader, event, r), platform::kWaitObject0);
+    for (platform::Handle h : {reader, writer, event})
+        api.CloseHandle(h);
+    expectCleanAudit();
 }
 
 } // namespace

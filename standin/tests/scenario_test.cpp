@@ -36,13 +36,13 @@ foreign M vid=046d pid=c077 product="USB Optical Mouse"
     EXPECT_EQ(a.productString, u"Norvellix Device V0.0");
     EXPECT_EQ(a.instanceId, "1a2b3c4d");
     EXPECT_EQ(a.serialString, std::u16string(u"1a2b3c4d")) << "the serial defaults to the instance";
-    EXPECT_FALSE(a.heldExclusively || a.silent || a.waitsForStartCommand);
+    EXPECT_FALSE(a.heldExclusively || a.silent || s.devices[0].waitsForStartCommand);
     EXPECT_TRUE(s.devices[0].plugged);
 
     const auto& b = s.devices[1];
     EXPECT_FALSE(b.description.serialString.has_value());
     EXPECT_TRUE(b.description.heldExclusively);
-    EXPECT_TRUE(b.description.waitsForStartCommand);
+    EXPECT_TRUE(b.waitsForStartCommand);
     EXPECT_FALSE(b.plugged);
 
     const auto& c = s.devices[2].description;

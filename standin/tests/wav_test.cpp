@@ -1,3 +1,4 @@
+#include "standin/tests/wav_fixture.h"
 #include "standin/wav.h"
 
 #include <cstring>
@@ -6,31 +7,7 @@
 namespace standin {
 namespace {
 
-// A WAV file's bytes with the given format fields and data.
-std::vector<std::uint8_t> wavBytes(std::uint16_t format, std::uint16_t channels, std::uint32_t rate,
-                                   std::uint16_t bits, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> b;
-    auto put = [&](const void* p, std::size_t n) {
-        const auto* c = static_cast<const std::uint8_t*>(p);
-        b.insert(b.end(), c, c + n);
-    };
-    auto u32 = [&](std::uint32_t v) { put(&v, 4); }; // the test hosts are little-endian
-    auto u16 = [&](std::uint16_t v) { put(&v, 2); };
-    put("RIFF", 4);
-    u32(static_cast<std::uint32_t>(36 + data.size()));
-    put("WAVEfmt ", 8);
-    u32(16);
-    u16(format);
-    u16(channels);
-    u32(rate);
-    u32(rate * channels * bits / 8);
-    u16(static_cast<std::uint16_t>(channels * bits / 8));
-    u16(bits);
-    put("data", 4);
-    u32(static_cast<std::uint32_t>(data.size()));
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-}
+using testing::wavBytes;
 
 TEST(Wav, ReadsSixteenBitSamplesToFullScale) {
     // -32768, 0, 16384
@@ -67,7 +44,7 @@ struct BadWav {
     const char* reason;
 };
 
-class BadWavFiles : public testing::TestWithParam<BadWav> {};
+class BadWavFiles : public ::testing::TestWithParam<BadWav> {};
 
 TEST_P(BadWavFiles, AreRefusedWithTheirReason) {
     WavRecording rec;
@@ -83,7 +60,7 @@ std::vector<std::uint8_t> truncated(std::vector<std::uint8_t> b, std::size_t n) 
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BadWavFiles,
-    testing::Values(
+    ::testing::Values(
         BadWav{"empty", {}, "not a RIFF/WAVE file"},
         BadWav{"text",
                {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'},
@@ -98,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadWav{"cut_short", truncated(wavBytes(1, 1, 8000, 16, {0, 0, 0, 0}), 2),
                "chunk runs past the end of the file"},
         BadWav{"no_data", truncated(wavBytes(1, 1, 8000, 16, {}), 8), "no data chunk"}),
-    [](const testing::TestParamInfo<BadWav>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<BadWav>& info) { return std::string(info.param.label); });
 
 TEST(Wav, MissingFileIsRefusedWithItsName) {
     WavRecording rec;

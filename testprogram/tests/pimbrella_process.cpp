@@ -82,7 +82,7 @@ int runToEnd(const std::wstring& commandLine, std::chrono::milliseconds limit) {
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
         return -1;
-    activex::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
+    platform::UniqueKernelHandle process(info.hProcess), thread(info.hThread);
     if (WaitForSingleObject(process.get(), static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 255);
         return -1;
@@ -104,7 +104,7 @@ PimbrellaProcess::PimbrellaProcess(
                         block.data(), nullptr, &startup, &info))
         return;
     process_.reset(info.hProcess);
-    activex::UniqueKernelHandle thread(info.hThread);
+    platform::UniqueKernelHandle thread(info.hThread);
     processId_ = info.dwProcessId;
 }
 

@@ -4,9 +4,9 @@
 // is bounded.
 #pragma once
 
-#include "activex/handles.h"
 #include "activex/win.h"
 #include "platform/tests/windows/window_capture.h"
+#include "platform/windows/handles.h"
 
 #include <chrono>
 #include <functional>
@@ -58,7 +58,7 @@ public:
 private:
     HWND findTopLevel(const wchar_t* windowClass) const;
 
-    activex::UniqueKernelHandle process_;
+    platform::UniqueKernelHandle process_;
     DWORD processId_ = 0;
     HWND window_ = nullptr;
 };

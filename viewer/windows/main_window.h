@@ -4,8 +4,8 @@
 // state back out to the controls, the timers and the plot.
 #pragma once
 
+#include "platform/windows/handles.h"
 #include "viewer/main_form.h"
-#include "viewer/windows/gdi.h"
 #include "viewer/windows/picture_surface.h"
 
 #include <map>
@@ -49,9 +49,9 @@ private:
     HWND window_ = nullptr;
     std::map<int, HWND> controls_;
     std::map<HWND, WNDPROC> buttonProcs_;
-    GdiObject<HBRUSH> background_;
-    GdiObject<HBRUSH> red_;
-    GdiObject<HFONT> font_;
+    platform::UniqueBrush background_;
+    platform::UniqueBrush red_;
+    platform::UniqueFont font_;
     std::unique_ptr<PictureSurface> picture_;
     std::unique_ptr<MainForm> form_;
     bool timer7_ = false;

@@ -40,9 +40,9 @@ PictureSurface::PictureSurface(HWND parent, int id, RECT bounds) {
     ::GetClientRect(window_, &inside);
     width_ = inside.right;
     height_ = inside.bottom;
-    WindowDc screen(window_);
-    dc_ = MemoryDc(::CreateCompatibleDC(screen.get()));
-    bitmap_ = GdiObject<HBITMAP>(::CreateCompatibleBitmap(screen.get(), width_, height_));
+    platform::WindowDc screen(window_);
+    dc_ = platform::UniqueMemoryDc(::CreateCompatibleDC(screen.get()));
+    bitmap_ = platform::UniqueBitmap(::CreateCompatibleBitmap(screen.get(), width_, height_));
     originalBitmap_ = ::SelectObject(dc_.get(), bitmap_.get());
     originalPen_ = ::SelectObject(dc_.get(), ::GetStockObject(WHITE_PEN));
     Cls();
@@ -65,7 +65,7 @@ void PictureSurface::Cls() {
 }
 
 void PictureSurface::setForeColor(Colour c) {
-    GdiObject<HPEN> pen(::CreatePen(PS_SOLID, 1, RGB(c.r, c.g, c.b)));
+    platform::UniquePen pen(::CreatePen(PS_SOLID, 1, RGB(c.r, c.g, c.b)));
     ::SelectObject(dc_.get(), pen.get());
     pen_ = std::move(pen); // the old pen is no longer selected
 }

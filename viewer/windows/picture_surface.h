@@ -3,8 +3,8 @@
 // and drawn only with a clear, a pen colour and lines.
 #pragma once
 
+#include "platform/windows/handles.h"
 #include "viewer/plot.h"
-#include "viewer/windows/gdi.h"
 
 #include <windows.h>
 
@@ -37,10 +37,10 @@ private:
     HWND window_ = nullptr;
     int width_ = 0;
     int height_ = 0;
-    MemoryDc dc_;
-    GdiObject<HBITMAP> bitmap_;
+    platform::UniqueMemoryDc dc_;
+    platform::UniqueBitmap bitmap_;
     HGDIOBJ originalBitmap_ = nullptr;
-    GdiObject<HPEN> pen_;
+    platform::UniquePen pen_;
     HGDIOBJ originalPen_ = nullptr;
 };
 

@@ -3,9 +3,9 @@
 // calls, ambient properties and a clean teardown.
 #include "activex/bstr.h"
 #include "activex/container/hosted_control.h"
-#include "activex/handles.h"
 #include "activex/hresult.h"
 #include "activex/variant.h"
+#include "platform/windows/handles.h"
 #include "test_control.h"
 
 #include <gtest/gtest.h>
@@ -65,7 +65,7 @@ protected:
         return o;
     }
 
-    activex::UniqueHwnd host_;
+    platform::UniqueHwnd host_;
     testcontrol::Observed observed_;
     RecordingHandler handler_;
 };

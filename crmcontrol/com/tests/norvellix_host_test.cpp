@@ -173,7 +173,7 @@ public:
     HWND get() const { return window_.get(); }
 
 private:
-    activex::UniqueHwnd window_;
+    platform::UniqueHwnd window_;
 };
 
 class NoEvents final : public activex::container::EventHandler {

@@ -5,9 +5,9 @@
 // event handlers, and a device that stops answering. Each test plays its
 // scenario from the start, in a process of its own.
 #include "activex/tests/com_test_support.h"
+#include "backend/process_api.h"
 #include "crmcontrol/com/norvellix_control.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
-#include "platform/process_api.h"
 
 #include <iostream>
 #include <utility>
@@ -24,7 +24,7 @@ class NorvellixInProcess : public activex::testing::ComApartment {
 protected:
     void SetUp() override {
         ComApartment::SetUp();
-        bus_ = platform::processSimulatedBus();
+        bus_ = backend::processSimulatedBus();
         ASSERT_NE(bus_, nullptr) << "NORVELLIX_SIMULATOR names no scenario";
         ASSERT_EQ(bus_->audit().devices.size(), 1u);
     }

@@ -2,10 +2,10 @@
 // type library, and self-registration through regsvr32 (every key written,
 // every key removed again).
 #include "activex/bstr.h"
-#include "activex/handles.h"
 #include "activex/registry.h"
 #include "activex/tests/registration_support.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
+#include "platform/windows/handles.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -87,13 +87,13 @@ WORD vtableFlags(ITypeLib& lib, REFGUID guid) {
 } // namespace
 
 TEST(NorvellixLibrary, ExportsTheFourEntryPointsUndecorated) {
-    activex::UniqueHmodule ocx(LoadLibraryW(ocxPath().c_str()));
+    platform::UniqueHmodule ocx(LoadLibraryW(ocxPath().c_str()));
     ASSERT_TRUE(ocx) << "LoadLibrary failed: " << GetLastError();
     for (const char* name :
          {"DllRegisterServer", "DllUnregisterServer", "DllGetClassObject", "DllCanUnloadNow"})
         EXPECT_NE(GetProcAddress(ocx.get(), name), nullptr) << name;
     // The bitmap the registry's ToolboxBitmap32 names.
-    activex::UniqueGdiObject bitmap(LoadBitmapW(ocx.get(), MAKEINTRESOURCEW(30000)));
+    platform::UniqueGdiObject bitmap(LoadBitmapW(ocx.get(), MAKEINTRESOURCEW(30000)));
     EXPECT_TRUE(bitmap);
 }
 

@@ -6,9 +6,9 @@
 // reads the bus's audit when the control is gone. Each test runs in a process of
 // its own (one ctest entry per test): the bus is the process's.
 #include "activex/tests/com_test_support.h"
+#include "backend/process_api.h"
 #include "crmcontrol/com/norvellix_control.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
-#include "platform/process_api.h"
 #include "standin/scenario.h"
 
 #include <functional>
@@ -25,7 +25,7 @@ class NorvellixSecondDevice : public activex::testing::ComApartment {
 protected:
     void SetUp() override {
         ComApartment::SetUp();
-        bus_ = platform::processSimulatedBus();
+        bus_ = backend::processSimulatedBus();
         ASSERT_NE(bus_, nullptr) << "NORVELLIX_SIMULATOR names no scenario";
         ASSERT_TRUE(bus_->audit().devices.empty());
     }

@@ -1,7 +1,7 @@
 // The real backend under Windows (here: Wine), where no HID device is present: the
 // calls reach the platform, records are translated for this build, completion
 // routines run through the backend, and the process backend is the real one.
-#include "platform/process_api.h"
+#include "backend/process_api.h"
 #include "platform/windows/real_api.h"
 
 #include <cstdlib>
@@ -15,9 +15,9 @@ namespace platform {
 namespace {
 
 TEST(RealApi, ProcessBackendIsRealWithoutTheVariable) {
-    _putenv_s(kSimulatorVariable, "");
-    EXPECT_EQ(processSimulatedBus(), nullptr);
-    EXPECT_NE(dynamic_cast<RealApi*>(&processApi()), nullptr);
+    _putenv_s(backend::kSimulatorVariable, "");
+    EXPECT_EQ(backend::processSimulatedBus(), nullptr);
+    EXPECT_NE(dynamic_cast<RealApi*>(&backend::processApi()), nullptr);
 }
 
 // Wine lists virtual HID devices of its own; each goes through the device link's walk

@@ -5,6 +5,7 @@
 // checks the four signal files against the signal that the scenario played.
 // Without a device the black text must read as well.
 #include "platform/tests/windows/window_capture.h"
+#include "platform/windows/handles.h"
 #include "recorder/signal_file.h"
 #include "recorder/tests/signal_file_check.h"
 #include "recorder/windows/control_ids.h"
@@ -91,10 +92,9 @@ struct Program {
     ~Program() {
         if (!started)
             return;
-        if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT)
-            TerminateProcess(pi.hProcess, 3);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
+        const platform::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
+        if (WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+            TerminateProcess(process.get(), 3);
     }
 };
 

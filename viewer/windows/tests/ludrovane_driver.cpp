@@ -6,6 +6,7 @@
 // Usage: ludrovane_driver Ludrovane.exe [screenshot.bmp]
 // With a screenshot path it keeps the window as it shows right after the load.
 #include "platform/tests/windows/window_capture.h"
+#include "platform/windows/handles.h"
 #include "viewer/main_form.h"
 #include "viewer/number_text.h"
 #include "viewer/tests/signal_fixture.h"
@@ -23,21 +24,6 @@
 namespace {
 
 using namespace viewer::windows;
-
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (h_ && h_ != INVALID_HANDLE_VALUE)
-            ::CloseHandle(h_);
-    }
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
 
 int failures = 0;
 
@@ -143,12 +129,12 @@ void checkGuideRows(const Capture& c, const std::string& when) {
 
 // Writes a file of the given size without writing its bytes (sparse on the host).
 bool makeFileOfSize(const std::filesystem::path& path, long long size) {
-    Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    const platform::UniqueFileHandle file(::CreateFileW(
+        path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER end{};
     end.QuadPart = size;
-    return file.get() != INVALID_HANDLE_VALUE &&
-           ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.get());
+    return file && ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) &&
+           ::SetEndOfFile(file.get());
 }
 
 } // namespace
@@ -181,8 +167,7 @@ int wmain(int argc, wchar_t** argv) {
         check(false, "Ludrovane starts", "CreateProcess error " + std::to_string(::GetLastError()));
         return 1;
     }
-    Handle process(pi.hProcess);
-    Handle thread(pi.hThread);
+    const platform::UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
 
     const HWND main = waitForWindow(kMainClass, 20000);
     check(main != nullptr, "the window opens");

@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace component::com {
+namespace activex {
 
 // What an active form tells its host: OLEMISC_ACTSLIKELABEL | OLEMISC_SIMPLEFRAME
 // with RECOMPOSEONRESIZE, CANTLINKINSIDE, INSIDEOUT, ACTIVATEWHENVISIBLE and
@@ -50,14 +50,14 @@ struct FormSettings {
 };
 
 // The form font of the given face and height -11 at 96 pixels per inch, 8.25 points.
-inline activex::ComPtr<IFontDisp> formFont(const wchar_t* face) {
+inline ComPtr<IFontDisp> formFont(const wchar_t* face) {
     FONTDESC desc{};
     desc.cbSizeofstruct = sizeof desc;
     desc.lpstrName = const_cast<LPOLESTR>(face);
     desc.cySize.int64 = 82500;
     desc.sWeight = FW_NORMAL;
     desc.sCharset = DEFAULT_CHARSET;
-    activex::ComPtr<IFontDisp> font;
+    ComPtr<IFontDisp> font;
     if (FAILED(OleCreateFontIndirect(&desc, IID_IFontDisp, font.putVoid())))
         return {};
     return font;
@@ -237,11 +237,10 @@ inline HRESULT takeFormProperties(const activex::PersistedProperties& properties
 }
 
 template <typename Derived, typename Interface, typename BorderStyle, typename PrintScale>
-class FormControl : public activex::Control<Derived, Interface> {
+class FormControl : public Control<Derived, Interface> {
 public:
-    FormControl(const activex::ControlClass& cls, FormSettings form, const wchar_t* fontFace)
-        : activex::Control<Derived, Interface>(cls), form_(std::move(form)),
-          font_(formFont(fontFace)) {}
+    FormControl(const ControlClass& cls, FormSettings form, const wchar_t* fontFace)
+        : Control<Derived, Interface>(cls), form_(std::move(form)), font_(formFont(fontFace)) {}
 
     HRESULT STDMETHODCALLTYPE get_Visible(VARIANT_BOOL* Value) override {
         return getBool(Value, form_.visible);
@@ -303,14 +302,14 @@ public:
         if (!Value)
             return E_INVALIDARG;
         // The form takes a copy of the font's settings.
-        activex::ComPtr<IFont> given;
+        ComPtr<IFont> given;
         if (FAILED(Value->QueryInterface(IID_IFont, given.putVoid())))
             return E_INVALIDARG;
-        activex::ComPtr<IFont> copy;
+        ComPtr<IFont> copy;
         HRESULT hr = given->Clone(copy.put());
         if (FAILED(hr))
             return hr;
-        activex::ComPtr<IFontDisp> disp;
+        ComPtr<IFontDisp> disp;
         hr = copy->QueryInterface(IID_IFontDisp, disp.putVoid());
         if (SUCCEEDED(hr))
             font_ = std::move(disp);
@@ -440,15 +439,14 @@ private:
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        return activex::comGuard([&] { *out = activex::Bstr(text).detach(); });
+        return comGuard([&] { *out = Bstr(text).detach(); });
     }
     static HRESULT setText(std::wstring& field, BSTR text) {
-        return activex::comGuard(
-            [&] { field.assign(text ? text : L"", text ? SysStringLen(text) : 0); });
+        return comGuard([&] { field.assign(text ? text : L"", text ? SysStringLen(text) : 0); });
     }
 
     FormSettings form_;
-    activex::ComPtr<IFontDisp> font_;
+    ComPtr<IFontDisp> font_;
 };
 
-} // namespace component::com
+} // namespace activex

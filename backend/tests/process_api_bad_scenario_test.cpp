@@ -1,11 +1,13 @@
 // The process backend with NORVELLIX_SIMULATOR naming a scenario file that cannot be
 // used: the simulated bus is chosen, the refusal is reported and no device appears.
-#include "platform/process_api.h"
+#include "backend/process_api.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-namespace platform {
+namespace backend {
+
+using namespace platform;
 namespace {
 
 void setVariable(const char* name, const char* value) {
@@ -35,4 +37,4 @@ TEST(ProcessApi, BadScenarioGivesAnEmptySimulatedBus) {
 }
 
 } // namespace
-} // namespace platform
+} // namespace backend

@@ -1,12 +1,14 @@
 // The process backend with NORVELLIX_SIMULATOR naming a scenario file: every call of
 // the process reaches the scenario's simulated devices.
-#include "platform/process_api.h"
+#include "backend/process_api.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
 
-namespace platform {
+namespace backend {
+
+using namespace platform;
 namespace {
 
 TEST(ProcessApi, ScenarioFileDecidesTheDevices) {
@@ -34,4 +36,4 @@ TEST(ProcessApi, ScenarioFileDecidesTheDevices) {
 }
 
 } // namespace
-} // namespace platform
+} // namespace backend

@@ -1,10 +1,10 @@
-#include "crmcontrol/start_command.h"
+#include "devicelink/start_command.h"
 
 #include <cmath>
 #include <cstdint>
 #include <iterator>
 
-namespace crmcontrol {
+namespace devicelink {
 
 namespace {
 
@@ -16,8 +16,7 @@ constexpr int kTailFirst = 56;
 
 } // namespace
 
-void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
-                       FillerRule rule) {
+void BuildStartCommand(ReportBuffer& out, const std::function<double()>& rnd, FillerRule rule) {
     for (std::size_t i = 0; i < std::size(kCommandHead); ++i)
         out[i] = kCommandHead[i];
     for (std::size_t i = 0; i < std::size(kCommandTail); ++i)
@@ -25,7 +24,7 @@ void BuildStartCommand(devicelink::ReportBuffer& out, const std::function<double
     DrawStartCommandFiller(out, rnd, rule);
 }
 
-void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<double()>& rnd,
+void DrawStartCommandFiller(ReportBuffer& out, const std::function<double()>& rnd,
                             FillerRule rule) {
     const double lift = rule == FillerRule::OneTo255 ? 1.0 : 0.0;
     const double top = rule == FillerRule::OneTo255 ? 255.0 : 254.0;
@@ -39,4 +38,4 @@ void DrawStartCommandFiller(devicelink::ReportBuffer& out, const std::function<d
     }
 }
 
-} // namespace crmcontrol
+} // namespace devicelink
