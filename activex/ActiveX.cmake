@@ -10,6 +10,11 @@
 #   framework's own IDL files (ACTIVEX_FORM_IDLS: the active form's enumerations and
 #   properties) are found by their names alone.
 #   Sets <name>_TLB to the library's path.
+#
+# activex_link_control_library(<target>)
+#   Links a control library (whose server.cpp uses ACTIVEX_SERVER_ENTRY_POINTS):
+#   its own entry point in front of the runtime's, and on 32 bits the entry points
+#   undecorated, as regsvr32 and COM look them up.
 set(ACTIVEX_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools CACHE INTERNAL "The ActiveX build tools")
 set(ACTIVEX_IDL_DIR ${CMAKE_CURRENT_LIST_DIR} CACHE INTERNAL "The ActiveX framework's IDL files")
 set(ACTIVEX_FORM_IDLS ${ACTIVEX_IDL_DIR}/active_form_enums.idl
@@ -41,4 +46,13 @@ function(activex_add_typelib name)
   target_include_directories(${name}_idl INTERFACE ${out})
   add_dependencies(${name}_idl ${name}_idl_files)
   set(${name}_TLB ${out}/${name}.tlb PARENT_SCOPE)
+endfunction()
+
+function(activex_link_control_library target)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--enable-stdcall-fixup
+                        -Wl,--entry=_ActiveXLibraryEntry@12)
+  else()
+    target_link_options(${target} PRIVATE -Wl,--entry=ActiveXLibraryEntry)
+  endif()
 endfunction()

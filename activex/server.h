@@ -40,8 +40,22 @@ HRESULT dllUnregisterServer(std::span<const ServerClass> classes) noexcept;
 // Defines the four exported entry points (and DllMain) of a control library over
 // its table of classes; each library names its table once and writes no body of
 // its own. Exported undecorated through the library's .def file.
+//
+// The library's own entry point (activex_link_control_library names it to the linker)
+// stands in front of the runtime's. When the process ends, the system has stopped
+// every other thread first, maybe one of ours inside the runtime's or the window
+// manager's locks; the runtime's work on the way out (the statics' destructors, its
+// thread bookkeeping) could then wait for ever. The process takes everything with it,
+// so the library returns at once, as the system advises. Unloaded by FreeLibrary, it
+// goes through the runtime as usual.
 #define ACTIVEX_SERVER_ENTRY_POINTS(classes)                                                       \
     extern "C" {                                                                                   \
+    BOOL WINAPI DllMainCRTStartup(HANDLE, DWORD, LPVOID);                                          \
+    BOOL WINAPI ActiveXLibraryEntry(HANDLE instance, DWORD reason, LPVOID reserved) {              \
+        if (reason == DLL_PROCESS_DETACH && reserved != nullptr)                                   \
+            return TRUE;                                                                           \
+        return DllMainCRTStartup(instance, reason, reserved);                                      \
+    }                                                                                              \
     BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {                                \
         /* At process exit (reserved non-null) the system takes the classes itself. */             \
         if (reason == DLL_PROCESS_DETACH && reserved == nullptr)                                   \
