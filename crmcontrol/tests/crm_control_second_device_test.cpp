@@ -4,6 +4,7 @@
 // and its lines are watched.
 #include "crmcontrol/tests/control_rig.h"
 #include "standin/scenario.h"
+#include "standin/tests/scenario_text.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -30,12 +31,7 @@ protected:
     // what the format cannot say (report lengths).
     void install(const std::string& text,
                  const std::function<void(standin::Scenario&)>& adjust = nullptr) {
-        standin::Scenario s;
-        std::string error;
-        ASSERT_TRUE(standin::parseScenario(text, "test.scn", ".", s, error)) << error;
-        if (adjust)
-            adjust(s);
-        standin::installScenario(rig.bus, s);
+        ASSERT_EQ(standin::testing::installScenarioText(rig.bus, text, adjust), "");
     }
 
     // Ticks the started control until the bus clock reaches `seconds`.

@@ -10,6 +10,7 @@
 #include "crmcontrol/com/norvellix_control.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 #include "standin/scenario.h"
+#include "standin/tests/scenario_text.h"
 
 #include <functional>
 
@@ -33,12 +34,7 @@ protected:
     // The devices of a scenario text; `adjust` may change what the format cannot say.
     void install(const std::string& text,
                  const std::function<void(standin::Scenario&)>& adjust = nullptr) {
-        standin::Scenario s;
-        std::string error;
-        ASSERT_TRUE(standin::parseScenario(text, "test.scn", ".", s, error)) << error;
-        if (adjust)
-            adjust(s);
-        standin::installScenario(*bus_, s);
+        ASSERT_EQ(standin::testing::installScenarioText(*bus_, text, adjust), "");
     }
 
     // Starts the control with a sink; pumps until the sink has `count` events, then a
