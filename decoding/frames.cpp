@@ -55,6 +55,34 @@ std::optional<CountedFrame> findCountedFrame(const BitString& bits, int first, i
     return std::nullopt;
 }
 
+CountedFrame SingleDataFrame::number() const {
+    return CountedFrame{message.bits, message.start + kCharacterBits * kDateTimeCharacters,
+                        message.n - kDateTimeCharacters};
+}
+
+std::optional<int> findSingleDataHeader(const BitString& bits, int first, int last) {
+    for (int p = 1 - (SdmfHeaderPattern.length - kShortestSingleDataHeader); p < 1; ++p)
+        if (bits.matchesClipped(p, SdmfHeaderPattern))
+            return p;
+    if (const int p = bits.positionsOf(SdmfHeaderPattern).firstIn(first, last); p != 0)
+        return p;
+    return std::nullopt;
+}
+
+std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
+                                                   CountedFrameLengths lengths) {
+    const auto p = findSingleDataHeader(bits, first, last);
+    if (!p || *p + kSingleDataLengthAt + 7 > bits.size())
+        return std::nullopt;
+    std::array<char, 8> lengthText;
+    const int length =
+        signalpath::BinarydenDesimale(bits.text(*p + kSingleDataLengthAt, 8, lengthText));
+    const int n = length - kDateTimeCharacters;
+    if (n < lengths.minimum || n > lengths.maximum)
+        return std::nullopt;
+    return SingleDataFrame{CountedFrame{&bits, *p + kSingleDataTypeAt, length}};
+}
+
 FrameMarks judgeFrame(const CountedFrame& frame, std::string& DecodedNumber,
                       std::string& KeptNumber, int minimumDigits) {
     FrameMarks marks;

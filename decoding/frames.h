@@ -22,6 +22,9 @@ inline constexpr Pattern LastDigitTailPattern{"11001"};
 inline constexpr Pattern LeadingZeroDigitPattern{"0000011001"};
 // Ten mark bits in a row.
 inline constexpr Pattern MarkRunPattern{"1111111111"};
+// Ten mark bits, the character of byte 0x04 (the single-data message type) and the
+// start bit of the length character.
+inline constexpr Pattern SdmfHeaderPattern{"111111111100010000010"};
 
 inline constexpr int kCharacterBits = 10;
 
@@ -66,6 +69,44 @@ struct CountedFrameLengths {
 // search without a frame.
 std::optional<CountedFrame> findCountedFrame(const BitString& bits, int first, int last,
                                              CountedFrameLengths lengths = {});
+
+// A single-data message: its header, the length character, then as many digit
+// characters as the length says, the eight of the date and time (month, day, hour,
+// minute) first and the number after them.
+inline constexpr int kDateTimeCharacters = 8;
+// From the header at p: the type character at p + 10 and the data bits of the
+// length character at p + 21.
+inline constexpr int kSingleDataTypeAt = 10;
+inline constexpr int kSingleDataLengthAt = 21;
+// The number read as a counted frame of its own begins at p + 90, so that its
+// digits follow the last date-and-time character (at p + 100), which stands in its
+// length character's place.
+inline constexpr int kSingleDataNumberFrameAt =
+    kSingleDataTypeAt + kCharacterBits * kDateTimeCharacters;
+// A capture that begins inside the header keeps at least its last seven characters
+// (data bits 3 to 7 of the type, its stop bit, the length's start bit), which tell
+// it from the multiple-data type (0x80, whose data bit 7 is 1).
+inline constexpr int kShortestSingleDataHeader = 7;
+
+struct SingleDataFrame {
+    // The type character, the length character and its L digits, laid out as a
+    // counted frame (its first ten characters are not examined).
+    CountedFrame message;
+
+    // The number: digits kDateTimeCharacters + 1 .. L of the message.
+    CountedFrame number() const;
+};
+
+// The position of the first single-data header of the string: the last characters
+// of one that began before the string (p from 1 - (21 - 7) to 0), else a whole one
+// at positions first..last.
+std::optional<int> findSingleDataHeader(const BitString& bits, int first, int last);
+
+// The frame of the first single-data header (which ends the search whatever its
+// length says), when its length character lies in the string and gives a number of
+// `lengths` digits after the date and time.
+std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
+                                                   CountedFrameLengths lengths = {});
 
 // What one frame that passed the boundary checks amounts to.
 struct FrameMarks {

@@ -220,6 +220,33 @@ TEST(CrmControlRaise, CarriesTheLineAndStagesTheOtherLinesAfterTheHandler) {
     }
 }
 
+// Single-data messages carry their date and time right before the number: each
+// call is raised once with the caller's number, whatever its length and the time of
+// the call, and the multiple-data call among them as ever.
+TEST_F(CallsTest, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
+    std::string error;
+    ASSERT_TRUE(standin::installScenarioFile(
+        rig.bus, std::string(NORVELLIX_CRM_TEST_DATA_DIR) + "/single-data-calls.scn", error))
+        << error;
+    rig.control->G_Start();
+    ASSERT_TRUE(untilCalls(6, 12000)) << "got " << rig.events.count("OnCallerID") << " calls";
+    rig.runTicks(1000);
+    std::vector<Args> calls;
+    for (const auto& call : rig.events.of("OnCallerID"))
+        calls.push_back({call.args[1], call.args[4]});
+    const std::vector<Args> expected = {
+        {"1", "5551234"},     // 08:15
+        {"2", "5551234"},     // 10:15
+        {"3", "3125550100"},  // 09:30
+        {"4", "3125550100"},  // 09:31
+        {"1", "05321234567"}, // 08:15
+        {"2", "05321234567"}, // multiple data
+    };
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
+    EXPECT_EQ(rig.events.count("OnDeviceDisconnected"), 0);
+}
+
 // The example scenario that runs on the virtual clock, as NORVELLIX_SIMULATOR
 // would load it.
 TEST_F(CallsTest, TheFastScenarioFileRaisesItsCalls) {

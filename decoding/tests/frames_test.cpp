@@ -2,6 +2,7 @@
 #include "decoding/tests/frame_text.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace decoding {
 namespace {
@@ -102,6 +103,76 @@ TEST(CountedFrame, FrameAnchoredBeforeTheStringReadsOnlyItsDigits) {
     std::string number;
     EXPECT_FALSE(DigitExtraction(frame, number));
     EXPECT_EQ(number, "0612345678");
+}
+
+// A single-data message as the CRM control captures it, from its type's data bit 2
+// on (the capture starts a few bits after the message's first start bit), or whole
+// behind its marks.
+struct SingleDataCase {
+    const char* name;
+    std::string text;
+    std::optional<int> header; // its position
+    int length;                // the message frame's digits: 0 when no frame
+};
+
+TEST(SingleDataFrameSearch, FindsTheHeaderWholeOrCutByTheStringsStart) {
+    const std::string message = singleDataMessage("12100815", "5551234") + character(0x42);
+    const std::string whole = marks(10) + message;
+    const SingleDataCase cases[] = {
+        {"whole, after seizure and marks", "0101" + whole + marks(20), 5, 15},
+        {"cut at data bit 2 of the type", whole.substr(13) + marks(20), -12, 15},
+        {"cut at data bit 3: the shortest kept", whole.substr(14) + marks(20), -13, 15},
+        {"cut at data bit 4: too little left", whole.substr(15) + marks(20), std::nullopt, 0},
+        {"the multiple-data type is no header",
+         (character(0x80) + character(20) + characters("0108") + numberParameter("12100815"))
+             .substr(3),
+         std::nullopt, 0},
+        {"length 8: the date and time only",
+         (marks(10) + singleDataMessage("12100815", "") + character(0x42)).substr(13) + marks(20),
+         -12, 8},
+        {"length 7 is no single-data frame",
+         (marks(10) + singleDataMessage("12100815", "", 7)).substr(13), -12, 0},
+        {"length 21: thirteen digits are taken",
+         (marks(10) + singleDataMessage("12100815", "9053212345678")) + marks(10), 1, 21},
+        {"length 22: fourteen digits are not",
+         (marks(10) + singleDataMessage("12100815", "90532123456789")) + marks(10), 1, 0},
+        {"length bits cut off by the end", whole.substr(13, 15), -12, 0},
+    };
+    for (const auto& c : cases) {
+        const BitString bits = BitString::fromText(c.text);
+        EXPECT_EQ(findSingleDataHeader(bits, 1, 266), c.header) << c.name;
+        const auto frame = findSingleDataFrame(bits, 1, 266, {0, 13});
+        ASSERT_EQ(frame.has_value(), c.length != 0) << c.name;
+        if (!frame)
+            continue;
+        EXPECT_EQ(frame->message.n, c.length) << c.name;
+        EXPECT_EQ(frame->message.start, *c.header + 10) << c.name;
+        EXPECT_TRUE(frame->message.passesBoundaryChecks()) << c.name;
+    }
+}
+
+TEST(SingleDataFrame, TheNumberFollowsTheDateAndTime) {
+    struct Case {
+        const char* dateTime;
+        const char* number;
+    };
+    const Case cases[] = {{"12100815", "5551234"},
+                          {"12100930", "3125550100"},
+                          {"01010815", "112"},
+                          {"12100815", "05321234567"}};
+    for (const auto& c : cases) {
+        const std::string text =
+            (marks(10) + singleDataMessage(c.dateTime, c.number)).substr(13) + marks(30);
+        const BitString bits = BitString::fromText(text);
+        const auto frame = findSingleDataFrame(bits, 1, 266, {0, 13});
+        ASSERT_TRUE(frame) << c.number;
+        const CountedFrame number = frame->number();
+        EXPECT_TRUE(number.passesBoundaryChecks()) << c.number;
+        std::string decoded;
+        std::string kept = c.number;
+        EXPECT_TRUE(judgeFrame(number, decoded, kept).accepted()) << c.number;
+        EXPECT_EQ(decoded, c.number);
+    }
 }
 
 struct JudgeCase {
