@@ -1,11 +1,14 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
-// NORVELLIX_SIMULATOR naming a scenario of one device and two calls. Each test
-// plays the scenario from its start, so each runs in a process of its own
-// (one ctest entry per test). That releasing the control closes its devices is
-// seen in norvellix_inprocess_test, where the simulated bus is the test's own.
+// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (or, for the
+// single-data calls, one of six). Each test plays the scenario from its start, so
+// each runs in a process of its own (one ctest entry per test). That releasing the control closes
+// its devices is seen in norvellix_inprocess_test, where the simulated bus is the test's own.
 #include "activex/tests/com_test_support.h"
 #include "activex/text.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
+
+#include <iterator>
+#include <utility>
 
 using namespace norvellix_test;
 using activex::ComPtr;
@@ -101,4 +104,21 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
     // The control is gone once its tick is over: no more events.
     pumpUntil([] { return false; }, 200);
     EXPECT_EQ(sink->calls.size(), 1u);
+}
+
+// crmcontrol/tests/data/single-data-calls.scn: single-data messages, whose date and
+// time come right before the number, at times that once ran into the number, and
+// one multiple-data call. Each is raised once with the caller's number.
+TEST_F(NorvellixEvents, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 7);
+    ASSERT_EQ(sink->calls.size(), 7u);
+    EXPECT_EQ(sink->calls[0].id, kOnDeviceConnection);
+    EXPECT_EQ(sink->calls[0].args, (std::vector<std::string>{"5d0c0001", "0"}));
+    const std::pair<const char*, const char*> calls[] = {
+        {"1", "5551234"},    {"2", "5551234"},     {"3", "3125550100"},
+        {"4", "3125550100"}, {"1", "05321234567"}, {"2", "05321234567"},
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i)
+        expectCall(sink->calls[i + 1], "5d0c0001", calls[i].first, calls[i].second);
 }
