@@ -62,6 +62,7 @@ void CrmControl::UserControl_Terminate() {
 void CrmControl::RaiseDisconnected() {
     sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
     sv_.Device2Reported = false;
+    sv_.LossReportedPath = sv_.StartedDevicePath;
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -220,7 +221,10 @@ void CrmControl::SuperviseConnection() {
         d.MatchingDeviceCount = 0;
         d.FindDevice1();
         if (sv_.DeviceStarted) {
-            RaiseDisconnected();
+            // The host is told of a loss once: a device that is found again but fails
+            // again (plugged in and silent) is tried on quietly until it connects.
+            if (sv_.LossReportedPath.empty() || sv_.LossReportedPath != sv_.StartedDevicePath)
+                RaiseDisconnected();
             sv_.DeviceStarted = false;
         }
         return;
@@ -250,6 +254,7 @@ void CrmControl::SuperviseConnection() {
 // of its own.
 void CrmControl::FirstSight() {
     auto& d = link_;
+    sv_.StartedDevicePath = d.DevicePathName_1;
     d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
     d.DeviceSerialNumber_2 = devicelink::PathSerial(d.DevicePathName_2);
     BuildStartCommand();
@@ -292,6 +297,7 @@ void CrmControl::CalibrateAndReportConnection() {
             setNoDevice(link_.DeviceSerialNumber_2);
     }
     sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
+    sv_.LossReportedPath.clear();
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 

@@ -60,6 +60,11 @@ struct SupervisionState {
     // Whether the last connection reported to the host named Device2 (its calibration
     // read may have failed, and then it was reported as absent).
     bool Device2Reported = false;
+    // Device1's interface path at its last first sight, and that of the device whose
+    // loss the host was last told of ("" once a connection is reported again): a
+    // failed attempt at that device before then raises no further disconnection.
+    std::string StartedDevicePath;
+    std::string LossReportedPath;
 };
 
 class CrmControl {
