@@ -87,13 +87,16 @@ std::optional<std::string> LineDecoder::searchSingleDataFrames(decoding::BitPass
 
 namespace {
 
-// Whether a bit string of the run shows a single-data header. The later start
-// offsets begin past it, so a capture is judged by all of its strings.
+// Whether a bit string of the run shows a single-data message: its length
+// character followed by the digits it counts, whatever their number. The later
+// start offsets begin past it, so a capture is judged by all of its strings.
 bool carriesSingleDataMessage(decoding::BitPasses& passes) {
+    constexpr decoding::CountedFrameLengths kAnyLength{0, 255 - decoding::kDateTimeCharacters};
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
         const decoding::PassPlan& plan = kDecoderPasses[pass];
         for (int o = plan.firstOffset; o <= plan.lastOffset; ++o)
-            if (decoding::findSingleDataHeader(passes.bitPass(pass, o), kSearchFirst, kSearchLast))
+            if (decoding::findSingleDataFrame(passes.bitPass(pass, o), kSearchFirst, kSearchLast,
+                                              kAnyLength))
                 return true;
     }
     return false;
@@ -107,7 +110,8 @@ std::optional<std::string> LineDecoder::searchFixedFrames(decoding::BitPasses& p
     // In a single-data message every run of digits before its checksum begins with
     // the date and time and ends with the number: a fixed frame there would hold
     // some of those, or only part of the number. Its number is taken whole from its
-    // length, or not at all.
+    // length, or not at all. (A capture that begins after the length character
+    // shows no single-data message: its digits are searched as ever.)
     if (carriesSingleDataMessage(passes))
         return std::nullopt;
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {

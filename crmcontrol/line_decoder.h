@@ -65,7 +65,8 @@ public:
     // The frame searches after the gate, over given bit passes (of the plans
     // above); each empties KeptNumber first. The number of the frame accepted. The
     // fixed-frame search finds nothing in a capture that carries a single-data
-    // message (one of its strings shows the header).
+    // message (one of its strings shows its length character and the digits it
+    // counts).
     std::optional<std::string> searchCountedFrames(decoding::BitPasses& passes);
     std::optional<std::string> searchSingleDataFrames(decoding::BitPasses& passes);
     std::optional<std::string> searchFixedFrames(decoding::BitPasses& passes);

@@ -60,27 +60,42 @@ CountedFrame SingleDataFrame::number() const {
                         message.n - kDateTimeCharacters};
 }
 
-std::optional<int> findSingleDataHeader(const BitString& bits, int first, int last) {
-    for (int p = 1 - (SdmfHeaderPattern.length - kShortestSingleDataHeader); p < 1; ++p)
-        if (bits.matchesClipped(p, SdmfHeaderPattern))
-            return p;
-    if (const int p = bits.positionsOf(SdmfHeaderPattern).firstIn(first, last); p != 0)
-        return p;
-    return std::nullopt;
-}
+namespace {
 
-std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
-                                                   CountedFrameLengths lengths) {
-    const auto p = findSingleDataHeader(bits, first, last);
-    if (!p || *p + kSingleDataLengthAt + 7 > bits.size())
+// The frame of the single-data header at p, when its length character lies in the
+// string, gives a number of `lengths` digits and is followed by as many digit
+// characters as it counts.
+std::optional<SingleDataFrame> singleDataFrameAt(const BitString& bits, int p,
+                                                 CountedFrameLengths lengths) {
+    if (p + kSingleDataLengthAt + 7 > bits.size())
         return std::nullopt;
     std::array<char, 8> lengthText;
     const int length =
-        signalpath::BinarydenDesimale(bits.text(*p + kSingleDataLengthAt, 8, lengthText));
+        signalpath::BinarydenDesimale(bits.text(p + kSingleDataLengthAt, 8, lengthText));
     const int n = length - kDateTimeCharacters;
     if (n < lengths.minimum || n > lengths.maximum)
         return std::nullopt;
-    return SingleDataFrame{CountedFrame{&bits, *p + kSingleDataTypeAt, length}};
+    const SingleDataFrame frame{CountedFrame{&bits, p + kSingleDataTypeAt, length}};
+    if (!frame.message.passesBoundaryChecks())
+        return std::nullopt;
+    return frame;
+}
+
+} // namespace
+
+std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
+                                                   CountedFrameLengths lengths) {
+    // A capture that begins inside the header keeps its last characters, down to the
+    // length character's start bit.
+    for (int p = 1 - (SdmfHeaderPattern.length - 1); p < 1; ++p)
+        if (bits.matchesClipped(p, SdmfHeaderPattern))
+            if (auto frame = singleDataFrameAt(bits, p, lengths))
+                return frame;
+    const PositionSet headers = bits.positionsOf(SdmfHeaderPattern);
+    for (int p = headers.firstIn(first, last); p != 0; p = headers.firstIn(p + 1, last))
+        if (auto frame = singleDataFrameAt(bits, p, lengths))
+            return frame;
+    return std::nullopt;
 }
 
 FrameMarks judgeFrame(const CountedFrame& frame, std::string& DecodedNumber,

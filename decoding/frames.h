@@ -83,10 +83,6 @@ inline constexpr int kSingleDataLengthAt = 21;
 // length character's place.
 inline constexpr int kSingleDataNumberFrameAt =
     kSingleDataTypeAt + kCharacterBits * kDateTimeCharacters;
-// A capture that begins inside the header keeps at least its last seven characters
-// (data bits 3 to 7 of the type, its stop bit, the length's start bit), which tell
-// it from the multiple-data type (0x80, whose data bit 7 is 1).
-inline constexpr int kShortestSingleDataHeader = 7;
 
 struct SingleDataFrame {
     // The type character, the length character and its L digits, laid out as a
@@ -97,14 +93,15 @@ struct SingleDataFrame {
     CountedFrame number() const;
 };
 
-// The position of the first single-data header of the string: the last characters
-// of one that began before the string (p from 1 - (21 - 7) to 0), else a whole one
-// at positions first..last.
-std::optional<int> findSingleDataHeader(const BitString& bits, int first, int last);
-
-// The frame of the first single-data header (which ends the search whatever its
-// length says), when its length character lies in the string and gives a number of
-// `lengths` digits after the date and time.
+// The first single-data message of the string whose length character lies in it,
+// gives a number of `lengths` digits after the date and time, and is followed by
+// that many digit characters (the boundary checks of its message frame): behind the
+// last characters of a header that began before the string (a capture that starts
+// inside it), down to the length's start bit, else behind a whole header at
+// positions first..last. Less than the last three characters of the type would not
+// tell it from the multiple-data type 0x80 (whose data bit 7 is 1); the digits that
+// must follow the length do, as a multiple-data message's parameters begin with a
+// type character.
 std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
                                                    CountedFrameLengths lengths = {});
 

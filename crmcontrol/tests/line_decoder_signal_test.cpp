@@ -148,6 +148,34 @@ TEST(LineDecoderSignal, CapturesStartingBeforeTheMessage) {
         expectDecoded(c, c.spec, false);
 }
 
+// A capture that starts late (the line watch saw the message's start late: its timer
+// ticked too slowly) keeps the length character up to its start bit, and the number
+// is taken whole. One that starts after it shows no single-data message: its digits
+// are searched for fixed frames as ever, which keep the numbers they read right.
+TEST(LineDecoderSignal, LateSingleDataCaptures) {
+    struct Case {
+        int late; // samples after the message's first start bit
+        const char* dateTime;
+        const char* number;
+        const char* raised;
+    };
+    const Case cases[] = {
+        // Inside the type character and at the length's start bit.
+        {40, "12100815", "5551234", "5551234"},
+        {64, "12100931", "3125550100", "3125550100"},
+        // Inside the length character, inside the first and the fifth date-and-time
+        // digits.
+        {90, "12100815", "05321234567", "05321234567"},
+        {140, "12101015", "5551234", "5551234"},
+        {400, "12100815", "05321234567", "05321234567"},
+    };
+    for (const auto& c : cases) {
+        CaptureSpec spec = singleData(c.number, 1, c.dateTime);
+        spec.leadSamples = -c.late;
+        expectDecoded({c.number, spec, c.raised}, spec, false);
+    }
+}
+
 TEST(LineDecoderSignal, EveryLinePositionDescramblesItsCapture) {
     for (int line = 1; line <= kLineCount; ++line) {
         const CaptureSpec spec = multipleData("05321234567", line);

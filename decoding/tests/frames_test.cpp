@@ -105,48 +105,60 @@ TEST(CountedFrame, FrameAnchoredBeforeTheStringReadsOnlyItsDigits) {
     EXPECT_EQ(number, "0612345678");
 }
 
-// A single-data message as the CRM control captures it, from its type's data bit 2
-// on (the capture starts a few bits after the message's first start bit), or whole
-// behind its marks.
+// A single-data message as the CRM control captures it, from a few bits into its
+// type on (the capture starts a little after the message's first start bit), or
+// whole behind its marks.
 struct SingleDataCase {
     const char* name;
     std::string text;
-    std::optional<int> header; // its position
-    int length;                // the message frame's digits: 0 when no frame
+    std::optional<int> frame; // the header position of the frame taken
+    int length = 0;           // its digits
 };
 
 TEST(SingleDataFrameSearch, FindsTheHeaderWholeOrCutByTheStringsStart) {
     const std::string message = singleDataMessage("12100815", "5551234") + character(0x42);
     const std::string whole = marks(10) + message;
+    const auto cut = [](const std::string& text, std::size_t from) {
+        return text.substr(from) + marks(20);
+    };
     const SingleDataCase cases[] = {
         {"whole, after seizure and marks", "0101" + whole + marks(20), 5, 15},
-        {"cut at data bit 2 of the type", whole.substr(13) + marks(20), -12, 15},
-        {"cut at data bit 3: the shortest kept", whole.substr(14) + marks(20), -13, 15},
-        {"cut at data bit 4: too little left", whole.substr(15) + marks(20), std::nullopt, 0},
-        {"the multiple-data type is no header",
-         (character(0x80) + character(20) + characters("0108") + numberParameter("12100815"))
-             .substr(3),
-         std::nullopt, 0},
+        {"cut at data bit 2 of the type", cut(whole, 13), -12, 15},
+        {"cut at data bit 3", cut(whole, 14), -13, 15},
+        {"cut at data bit 7", cut(whole, 18), -17, 15},
+        {"cut at the length's start bit", cut(whole, 20), -19, 15},
+        {"cut inside the length character", cut(whole, 21), std::nullopt},
+        {"a multiple-data message begins with a parameter",
+         cut(character(0x80) + character(19) + character(0x01) + character(0x08) +
+                 characters("12100815") + numberParameter("5551234"),
+             3),
+         std::nullopt},
+        // Its type cut to the last seven characters, a calling-number parameter of 11
+        // digits reads as a single-data message with a number of 3: what rules it out
+        // is where captures start (in the message's type, never in a parameter).
+        {"a calling-number parameter whose type is cut", cut(numberParameter("05321234567"), 4),
+         -13, 11},
         {"length 8: the date and time only",
-         (marks(10) + singleDataMessage("12100815", "") + character(0x42)).substr(13) + marks(20),
-         -12, 8},
+         cut(marks(10) + singleDataMessage("12100815", "") + character(0x42), 13), -12, 8},
         {"length 7 is no single-data frame",
-         (marks(10) + singleDataMessage("12100815", "", 7)).substr(13), -12, 0},
+         cut(marks(10) + singleDataMessage("12100815", "", 7), 13), std::nullopt},
+        {"a length counting a digit more than follow",
+         cut(marks(10) + singleDataMessage("12100815", "555123", 15) + character(0x42), 13),
+         std::nullopt},
         {"length 21: thirteen digits are taken",
-         (marks(10) + singleDataMessage("12100815", "9053212345678")) + marks(10), 1, 21},
+         marks(10) + singleDataMessage("12100815", "9053212345678") + marks(10), 1, 21},
         {"length 22: fourteen digits are not",
-         (marks(10) + singleDataMessage("12100815", "90532123456789")) + marks(10), 1, 0},
-        {"length bits cut off by the end", whole.substr(13, 15), -12, 0},
+         marks(10) + singleDataMessage("12100815", "90532123456789") + marks(10), std::nullopt},
+        {"length bits cut off by the end", whole.substr(13, 15), std::nullopt},
     };
     for (const auto& c : cases) {
         const BitString bits = BitString::fromText(c.text);
-        EXPECT_EQ(findSingleDataHeader(bits, 1, 266), c.header) << c.name;
         const auto frame = findSingleDataFrame(bits, 1, 266, {0, 13});
-        ASSERT_EQ(frame.has_value(), c.length != 0) << c.name;
+        ASSERT_EQ(frame.has_value(), c.frame.has_value()) << c.name;
         if (!frame)
             continue;
+        EXPECT_EQ(frame->message.start, *c.frame + 10) << c.name;
         EXPECT_EQ(frame->message.n, c.length) << c.name;
-        EXPECT_EQ(frame->message.start, *c.header + 10) << c.name;
         EXPECT_TRUE(frame->message.passesBoundaryChecks()) << c.name;
     }
 }
