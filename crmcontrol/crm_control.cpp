@@ -90,7 +90,7 @@ void CrmControl::LatchTwoDevices() {
     if (SecondDeviceScanDue()) {
         d.ScanDevicePresence();
         if (d.MatchingDeviceCount < 2)
-            sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+            sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
     }
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
@@ -115,12 +115,19 @@ void CrmControl::LatchTwoDevices() {
 bool CrmControl::SecondDeviceScanDue() {
     const auto& d = link_;
     if (!d.DeviceDetected_1 || !d.Device1Seen || d.Device2Seen || sv_.TwoDeviceMode) {
-        sv_.SecondDeviceScanTicks = 0;
+        sv_.SecondDeviceScanWaiting = false;
         return false;
     }
-    if (++sv_.SecondDeviceScanTicks < sv_.SecondDeviceScanInterval)
+    const platform::Dword now = d.GetTickCount();
+    if (!sv_.SecondDeviceScanWaiting) {
+        sv_.SecondDeviceScanWaiting = true;
+        sv_.SecondDeviceScanSince = now;
         return false;
-    sv_.SecondDeviceScanTicks = 0;
+    }
+    // Unsigned, so that the clock's wrap after 49.7 days changes nothing.
+    if (now - sv_.SecondDeviceScanSince < sv_.SecondDeviceScanInterval)
+        return false;
+    sv_.SecondDeviceScanSince = now;
     return true;
 }
 
@@ -147,7 +154,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         setNoDevices(d);
         sv_.CalibrationDone = false;
         sv_.DeviceStarted = false;
-        sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+        sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
         RaiseDisconnected();
     } else {
         // Lost before the host heard of it: Device1's connection stands as it was
@@ -157,7 +164,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         if (sv_.CalibrationDone)
             sv_.CalibrationDelayTicks = 0;
         sv_.SecondDeviceScanInterval =
-            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanTicks);
+            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanMs);
     }
 }
 

@@ -1,12 +1,13 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
-// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (or, for the
-// single-data calls, one of six). Each test plays the scenario from its start, so
-// each runs in a process of its own (one ctest entry per test). That releasing the control closes
+// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (or another
+// that the test names). Each test plays the scenario from its start, so each runs
+// in a process of its own (one ctest entry per test). That releasing the control closes
 // its devices is seen in norvellix_inprocess_test, where the simulated bus is the test's own.
 #include "activex/tests/com_test_support.h"
 #include "activex/text.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 
+#include <iostream>
 #include <iterator>
 #include <utility>
 
@@ -121,4 +122,36 @@ TEST_F(NorvellixEvents, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
     };
     for (std::size_t i = 0; i < std::size(calls); ++i)
         expectCall(sink->calls[i + 1], "5d0c0001", calls[i].first, calls[i].second);
+}
+
+// replug_beside_second.scenario, in real time: the first of two devices pulled out
+// and plugged back in while the second stays. The second goes on alone; the first
+// is taken in again soon enough (the look for a second device counts time, whatever
+// a tick of the timer lasts here) for its call 1.5 s after the plug to arrive.
+TEST_F(NorvellixEvents, ADevicePluggedBackBesideAnotherIsTakenInAtOnceInRealTime) {
+    const ULONGLONG start = GetTickCount64();
+    std::vector<ULONGLONG> at;
+    auto sink = RecordingSink::make(
+        DIID___Norvellix, [&](DISPID, DISPPARAMS&) { at.push_back(GetTickCount64() - start); });
+    run(sink, 8);
+    std::vector<std::string> events;
+    for (const auto& c : sink->calls)
+        events.push_back(describeEvent(c.id, c.args));
+    const std::vector<std::string> expected = {
+        "OnDeviceConnection aaaa0001 bbbb0002",
+        "OnCallerID aaaa0001 1 5551234",
+        "OnDeviceDisconnected 0 0",
+        "OnDeviceConnection bbbb0002 0",
+        "OnDeviceConnection aaaa0001 bbbb0002",
+        "OnCallerID aaaa0001 1 02125550199",
+        "OnCallerID aaaa0001 1 3125550100",
+        "OnCallerID aaaa0001 1 05321234567",
+    };
+    EXPECT_EQ(events, expected);
+    // When the host had each event, from the control's creation (the scenario's
+    // start, within the few milliseconds that creation takes).
+    std::cout << "[ measure  ] events at";
+    for (const auto t : at)
+        std::cout << " " << t;
+    std::cout << " ms (the plug at 6000)\n";
 }

@@ -31,4 +31,14 @@ HRESULT callMethod(IDispatch* control, DISPID id) {
                            nullptr, nullptr);
 }
 
+std::string describeEvent(DISPID id, const std::vector<std::string>& args) {
+    if (id == kOnCallerID && args.size() == 5)
+        return "OnCallerID " + args[0] + " " + args[1] + " " + args[4];
+    if ((id == kOnDeviceConnection || id == kOnDeviceDisconnected) && args.size() == 2)
+        return std::string(id == kOnDeviceConnection ? "OnDeviceConnection "
+                                                     : "OnDeviceDisconnected ") +
+               args[0] + " " + args[1];
+    return "event " + std::to_string(id) + " with " + std::to_string(args.size()) + " arguments";
+}
+
 } // namespace norvellix_test

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace norvellix_test {
 
@@ -29,5 +30,9 @@ inline constexpr DWORD kLimitMs = 60000;
 
 // Calls a method without arguments by dispatch id; returns Invoke's result.
 HRESULT callMethod(IDispatch* control, DISPID id);
+
+// An event as "OnDeviceConnection a b", "OnDeviceDisconnected a b" or
+// "OnCallerID serial line number" (the host's date and time left out).
+std::string describeEvent(DISPID id, const std::vector<std::string>& args);
 
 } // namespace norvellix_test
