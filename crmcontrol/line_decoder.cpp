@@ -72,11 +72,11 @@ std::optional<std::string> LineDecoder::searchSingleDataFrames(decoding::BitPass
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
         const decoding::PassPlan& plan = kDecoderPasses[pass];
         for (int o = plan.firstOffset; o <= plan.lastOffset; ++o) {
-            const auto frame = decoding::findSingleDataFrame(passes.bitPass(pass, o), kSearchFirst,
-                                                             kSearchLast, kCountedFrameLengths);
             // The date and time are checked as digits with the number, so that the
             // number is read from where the length character puts it.
-            if (!frame || !frame->message.passesBoundaryChecks())
+            const auto frame = decoding::findSingleDataFrame(passes.bitPass(pass, o), kSearchFirst,
+                                                             kSearchLast, kCountedFrameLengths);
+            if (!frame)
                 continue;
             if (decoding::judgeFrame(frame->number(), DecodedNumber, KeptNumber).accepted())
                 return DecodedNumber;

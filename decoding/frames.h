@@ -98,10 +98,10 @@ struct SingleDataFrame {
 // that many digit characters (the boundary checks of its message frame): behind the
 // last characters of a header that began before the string (a capture that starts
 // inside it), down to the length's start bit, else behind a whole header at
-// positions first..last. Less than the last three characters of the type would not
-// tell it from the multiple-data type 0x80 (whose data bit 7 is 1); the digits that
-// must follow the length do, as a multiple-data message's parameters begin with a
-// type character.
+// positions first..last. Fewer than the header's last three characters (the type's
+// data bit 7 and stop bit, the length's start bit) do not tell it from the
+// multiple-data type 0x80, whose data bit 7 is 1; the digits that must follow the
+// length do, as a multiple-data message's parameters begin with a type character.
 std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
                                                    CountedFrameLengths lengths = {});
 
