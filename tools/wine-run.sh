@@ -39,6 +39,17 @@ prepare() {
     "$loader" wineboot.exe -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Wine's own fonts (Debian's fonts-wine: Tahoma, MS Sans Serif, the system
+  # fonts) lie in its data folder, from which Debian's Wine 8 loads none (seen
+  # with WINEDEBUG=+font: only fontconfig's fonts and the prefix's Fonts folder
+  # are read). Linked into that folder, windows draw Tahoma with Wine's Tahoma
+  # instead of a wider substitute.
+  local fonts=$prefix/drive_c/windows/Fonts f
+  for f in /usr/share/wine/fonts/*; do
+    if [ -d "$fonts" ] && [ -f "$f" ] && [ ! -e "$fonts/${f##*/}" ]; then
+      ln -s "$f" "$fonts/"
+    fi
+  done
   # Cambria is not installed here; Caladea has its metrics, so windows laid
   # out for Cambria keep their proportions.
   if [ ! -f "$prefix/.cambria" ] && fc-list 2>/dev/null | grep -q Caladea; then
