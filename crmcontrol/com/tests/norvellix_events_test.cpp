@@ -78,6 +78,38 @@ TEST_F(NorvellixEvents, SerialAssignedByTheSinkReachesTheNextEvent) {
     expectCall(sink->calls[1], "ABCDEFGH", "2", "5551234");
 }
 
+// With NORVELLIX_SIMULATOR naming a scenario of two calls in one capture: the host
+// freezes the control's events in its handler of the first, so the second is raised
+// while they are frozen; it reaches the host once, when the host thaws them.
+TEST_F(NorvellixEvents, CallRaisedWhileFrozenArrivesOnceAtTheThaw) {
+    activex::testing::FreezeInFirstHandler freezer(kOnCallerID);
+    auto sink = RecordingSink::make(DIID___Norvellix, freezer.handler());
+    ComPtr<IDispatch> control;
+    ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               control.putVoid()),
+              S_OK);
+    freezer.attach(control.get());
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix, cp.put()),
+        S_OK);
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
+    ASSERT_TRUE(pumpUntil([&] { return freezer.frozen(); }, kLimitMs));
+    ASSERT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 1u);
+    expectCall(sink->calls.back(), "1a2b3c4d", "2", "5551234");
+
+    EXPECT_EQ(freezer.thaw(), S_OK);
+    const auto calls = activex::testing::callsOf(sink->calls, kOnCallerID);
+    ASSERT_EQ(calls.size(), 2u) << "delivered as the host thaws events";
+    expectCall(calls[1], "1a2b3c4d", "3", "02125550199");
+    pumpUntil([] { return false; }, 1000);
+    EXPECT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 2u) << "once";
+    ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
+    cp->Unadvise(cookie);
+}
+
 TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) {
     ComPtr<IDispatch> control;
     ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
