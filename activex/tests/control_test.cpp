@@ -1,6 +1,7 @@
 // The framework's control object over a test control: dispatch from the type
-// information, class information, connection points and event firing,
-// persistence and the in-process server entry points.
+// information, class information, connection points and event firing (events
+// kept while the host has frozen them), persistence and the in-process server entry
+// points.
 #include "activex/control.h"
 #include "activex/server.h"
 #include "activex/tests/com_test_support.h"

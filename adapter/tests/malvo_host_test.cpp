@@ -1,6 +1,7 @@
 // Brevantel.ocx in a C++ host under Wine: Malvo created by ProgID with a sink on
 // IMalvoEvents, hearing the embedded component's call of the scenario
-// NORVELLIX_SIMULATOR names, Start called or not.
+// NORVELLIX_SIMULATOR names, Start called or not, and a call republished while the
+// host has frozen its events.
 #include "Brevantel.h"
 #include "activex/tests/com_test_support.h"
 #include "activex/tests/form_host.h"

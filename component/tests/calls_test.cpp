@@ -1,6 +1,7 @@
 // Calls end to end: bursts on the stand-in's lines, detected, captured and decoded,
-// on every line of both devices, with the start command after each capture; and a
-// capture taken inside a host's handler of a call from the capture before it.
+// on every line of both devices, with the start command after each capture; a
+// capture taken inside a host's handler of a call from the capture before it; and
+// the calls after a capture that a device change cut short.
 #include "component/tests/component_rig.h"
 #include "standin/tests/scenario_text.h"
 

@@ -1,5 +1,6 @@
 // Pairing through the controller: no device, one, two and three, the names and
-// serials, the start command before calibration, and re-pairing on plug and unplug.
+// serials, the start command before calibration, and re-pairing on plug and unplug,
+// also of a device pulled out and plugged back in while a pairing holds the thread.
 #include "component/tests/component_rig.h"
 #include "standin/callerid_device.h"
 #include "standin/tests/scenario_text.h"

@@ -1,6 +1,7 @@
 // The controller: its start-up pass, the device list kept current across plug and
-// unplug notifications, enumeration, counting, check-out and check-in, the handler
-// setters, and a platform without its libraries.
+// unplug notifications (and a device found lost during a pass), enumeration,
+// counting, check-out and check-in, the handler setters, and a platform without its
+// libraries.
 #include "hidcontroller/tests/controller_fixture.h"
 
 namespace hidcontroller::testing {

@@ -1,6 +1,7 @@
 // The read thread: when it runs, reports handed one at a time to the user-interface
 // thread, stopping with a read pending or a hand-over pending, a handler that swaps
-// itself, a device unplugged under a running thread, and the table of stops that
+// itself, a device unplugged under a running thread, one re-plugged unseen and found
+// lost by its failing reads, and the table of stops that
 // come from inside hand-overs, nested message loops and device changes, and of
 // handlers that throw.
 #include "hidcontroller/hid_device_read_thread.h"

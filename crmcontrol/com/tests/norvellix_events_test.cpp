@@ -1,5 +1,6 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
-// NORVELLIX_SIMULATOR naming a scenario of one device and two calls. Each test
+// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (of two calls
+// in one capture for the host that freezes events in between). Each test
 // plays the scenario from its start, so each runs in a process of its own
 // (one ctest entry per test). That releasing the control closes its devices is
 // seen in norvellix_inprocess_test, where the simulated bus is the test's own.
