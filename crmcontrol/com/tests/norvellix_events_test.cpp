@@ -16,26 +16,33 @@ namespace {
 
 class NorvellixEvents : public activex::testing::ComApartment {
 protected:
-    // Creates and starts the control with the sink advised; pumps until the
-    // sink has `count` calls.
-    void run(const ComPtr<RecordingSink>& sink, size_t count) {
-        ComPtr<IDispatch> control;
+    ComPtr<IDispatch> control;
+    ComPtr<IConnectionPoint> cp;
+    DWORD cookie = 0;
+
+    // Creates and starts the control with the sink advised.
+    void start(const ComPtr<RecordingSink>& sink) {
         ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                    control.putVoid()),
                   S_OK);
-        ComPtr<IConnectionPoint> cp;
         ASSERT_EQ(control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix,
                                                                                cp.put()),
                   S_OK);
-        DWORD cookie = 0;
         ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
         ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
-        EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
-            << "got " << sink->calls.size() << " events";
+    }
+    void stop() {
         ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
+    }
+    // start(), pumps until the sink has `count` calls, stop().
+    void run(const ComPtr<RecordingSink>& sink, size_t count) {
+        ASSERT_NO_FATAL_FAILURE(start(sink));
+        EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
+            << "got " << sink->calls.size() << " events";
+        stop();
     }
 };
 
@@ -85,18 +92,8 @@ TEST_F(NorvellixEvents, SerialAssignedByTheSinkReachesTheNextEvent) {
 TEST_F(NorvellixEvents, CallRaisedWhileFrozenArrivesOnceAtTheThaw) {
     activex::testing::FreezeInFirstHandler freezer(kOnCallerID);
     auto sink = RecordingSink::make(DIID___Norvellix, freezer.handler());
-    ComPtr<IDispatch> control;
-    ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                               control.putVoid()),
-              S_OK);
+    ASSERT_NO_FATAL_FAILURE(start(sink));
     freezer.attach(control.get());
-    ComPtr<IConnectionPoint> cp;
-    ASSERT_EQ(
-        control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix, cp.put()),
-        S_OK);
-    DWORD cookie = 0;
-    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
-    ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
     ASSERT_TRUE(pumpUntil([&] { return freezer.frozen(); }, kLimitMs));
     ASSERT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 1u);
     expectCall(sink->calls.back(), "1a2b3c4d", "2", "5551234");
@@ -107,28 +104,17 @@ TEST_F(NorvellixEvents, CallRaisedWhileFrozenArrivesOnceAtTheThaw) {
     expectCall(calls[1], "1a2b3c4d", "3", "02125550199");
     pumpUntil([] { return false; }, 1000);
     EXPECT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 2u) << "once";
-    ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
-    cp->Unadvise(cookie);
+    stop();
 }
 
 TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) {
-    ComPtr<IDispatch> control;
-    ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                               control.putVoid()),
-              S_OK);
-    ComPtr<IConnectionPoint> cp;
-    ASSERT_EQ(
-        control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix, cp.put()),
-        S_OK);
-    DWORD cookie = 0;
     // The handler of the connection lets go of everything it holds of the control.
     auto sink = RecordingSink::make(DIID___Norvellix, [&](DISPID, DISPPARAMS&) {
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
     });
-    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
-    ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
+    ASSERT_NO_FATAL_FAILURE(start(sink));
     ASSERT_TRUE(pumpUntil([&] { return !sink->calls.empty(); }, kLimitMs));
     EXPECT_FALSE(control);
     // The control is gone once its tick is over: no more events.
