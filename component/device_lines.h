@@ -49,8 +49,12 @@ public:
 
     // Begins serving `device` at calibration (pairing).
     void serve(hidcontroller::THidDevice& device);
-    // Serves no device any more (its release).
-    void stopServing() { served_ = nullptr; }
+    // Serves no device any more (its release). A capture under way ends here: the
+    // device's next capture starts at its first report, not where this one stopped.
+    void stopServing() {
+        served_ = nullptr;
+        CaptureReportIndex = 0;
+    }
     const hidcontroller::THidDevice* served() const { return served_; }
 
     // The two tone tests of line 1..4 over its DetectionBuffer.

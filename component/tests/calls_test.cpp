@@ -1,7 +1,9 @@
 // Calls end to end: bursts on the stand-in's lines, detected, captured and decoded,
-// on every line of both devices, with the start command after each capture; and a
-// capture taken inside a host's handler of a call from the capture before it.
+// on every line of both devices, with the start command after each capture; a
+// capture taken inside a host's handler of a call from the capture before it; and
+// the calls after a capture that a device change cut short.
 #include "component/tests/component_rig.h"
+#include "standin/tests/scenario_text.h"
 
 namespace component::testing {
 namespace {
@@ -133,6 +135,57 @@ const NestedCapture kNestedCaptures[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, CaptureInsideACallsHandler, ::testing::ValuesIn(kNestedCaptures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A device change during a capture re-pairs the device, which cuts the capture short:
+// its call is lost, but the device's next capture starts at its first report, so the
+// calls after it arrive. Once for a mouse plugged in, once for the caller-ID device
+// itself pulled out and plugged back in.
+struct CutCapture {
+    const char* name;
+    const char* change; // scenario lines, while the 1.5 s call is captured
+};
+
+void PrintTo(const CutCapture& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ACaptureCutByADeviceChange : public ComponentRig,
+                                   public ::testing::WithParamInterface<CutCapture> {};
+
+TEST_P(ACaptureCutByADeviceChange, CostsOnlyItsOwnCall) {
+    ASSERT_EQ(standin::testing::installScenarioText(bus, std::string(R"(mode fast
+device A instance=1a2b3c4d serial=AAAA1111
+foreign M vid=046d pid=c077 product="USB Mouse" unplugged
+call 1.5 A 1 number=02125550123
+call 4 A 2 number=05321234567
+call 6.5 A 3 number=4441122
+)") + GetParam().change),
+              "");
+    create();
+    int capturedBeforeTheChange = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        if (bus.now() < std::chrono::milliseconds(1900))
+            capturedBeforeTheChange = component->lines(1).CaptureReportIndex;
+        // The virtual clock moves while a reader waits; with no device paired, nothing
+        // does.
+        if (!component->Device1())
+            bus.advance(std::chrono::milliseconds(10));
+        return bus.now() > std::chrono::milliseconds(7500);
+    }));
+    EXPECT_GT(capturedBeforeTheChange, 0) << "the change comes while the first call is captured";
+    std::vector<std::string> seen;
+    for (const Event& e : host.of("OnCallerID"))
+        seen.push_back(e.call.LineNo + " " + e.call.PhoneNo);
+    EXPECT_EQ(seen, (std::vector<std::string>{"2 05321234567", "3 4441122"}));
+}
+
+const CutCapture kCutCaptures[] = {
+    {"AMousePluggedIn", "plug 1.9 M\n"},
+    {"TheDeviceReplugged", "unplug 1.9 A\nplug 2.0 A\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Calls, ACaptureCutByADeviceChange, ::testing::ValuesIn(kCutCaptures),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,5 +1,6 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
-// NORVELLIX_SIMULATOR naming a scenario of one device and two calls. Each test
+// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (of two calls
+// in one capture for the host that freezes events in between). Each test
 // plays the scenario from its start, so each runs in a process of its own
 // (one ctest entry per test). That releasing the control closes its devices is
 // seen in norvellix_inprocess_test, where the simulated bus is the test's own.
@@ -15,26 +16,33 @@ namespace {
 
 class NorvellixEvents : public activex::testing::ComApartment {
 protected:
-    // Creates and starts the control with the sink advised; pumps until the
-    // sink has `count` calls.
-    void run(const ComPtr<RecordingSink>& sink, size_t count) {
-        ComPtr<IDispatch> control;
+    ComPtr<IDispatch> control;
+    ComPtr<IConnectionPoint> cp;
+    DWORD cookie = 0;
+
+    // Creates and starts the control with the sink advised.
+    void start(const ComPtr<RecordingSink>& sink) {
         ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                    control.putVoid()),
                   S_OK);
-        ComPtr<IConnectionPoint> cp;
         ASSERT_EQ(control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix,
                                                                                cp.put()),
                   S_OK);
-        DWORD cookie = 0;
         ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
         ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
-        EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
-            << "got " << sink->calls.size() << " events";
+    }
+    void stop() {
         ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
+    }
+    // start(), pumps until the sink has `count` calls, stop().
+    void run(const ComPtr<RecordingSink>& sink, size_t count) {
+        ASSERT_NO_FATAL_FAILURE(start(sink));
+        EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
+            << "got " << sink->calls.size() << " events";
+        stop();
     }
 };
 
@@ -78,24 +86,35 @@ TEST_F(NorvellixEvents, SerialAssignedByTheSinkReachesTheNextEvent) {
     expectCall(sink->calls[1], "ABCDEFGH", "2", "5551234");
 }
 
+// With NORVELLIX_SIMULATOR naming a scenario of two calls in one capture: the host
+// freezes the control's events in its handler of the first, so the second is raised
+// while they are frozen; it reaches the host once, when the host thaws them.
+TEST_F(NorvellixEvents, CallRaisedWhileFrozenArrivesOnceAtTheThaw) {
+    activex::testing::FreezeInFirstHandler freezer(kOnCallerID);
+    auto sink = RecordingSink::make(DIID___Norvellix, freezer.handler());
+    ASSERT_NO_FATAL_FAILURE(start(sink));
+    freezer.attach(control.get());
+    ASSERT_TRUE(pumpUntil([&] { return freezer.frozen(); }, kLimitMs));
+    ASSERT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 1u);
+    expectCall(sink->calls.back(), "1a2b3c4d", "2", "5551234");
+
+    EXPECT_EQ(freezer.thaw(), S_OK);
+    const auto calls = activex::testing::callsOf(sink->calls, kOnCallerID);
+    ASSERT_EQ(calls.size(), 2u) << "delivered as the host thaws events";
+    expectCall(calls[1], "1a2b3c4d", "3", "02125550199");
+    pumpUntil([] { return false; }, 1000);
+    EXPECT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 2u) << "once";
+    stop();
+}
+
 TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) {
-    ComPtr<IDispatch> control;
-    ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                               control.putVoid()),
-              S_OK);
-    ComPtr<IConnectionPoint> cp;
-    ASSERT_EQ(
-        control.as<IConnectionPointContainer>()->FindConnectionPoint(DIID___Norvellix, cp.put()),
-        S_OK);
-    DWORD cookie = 0;
     // The handler of the connection lets go of everything it holds of the control.
     auto sink = RecordingSink::make(DIID___Norvellix, [&](DISPID, DISPPARAMS&) {
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
     });
-    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
-    ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
+    ASSERT_NO_FATAL_FAILURE(start(sink));
     ASSERT_TRUE(pumpUntil([&] { return !sink->calls.empty(); }, kLimitMs));
     EXPECT_FALSE(control);
     // The control is gone once its tick is over: no more events.
