@@ -1,5 +1,6 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
-// NORVELLIX_SIMULATOR naming a scenario of one device and two calls. Each test
+// NORVELLIX_SIMULATOR naming a scenario of one device and two calls (or, for the
+// ringing tests, lines that ring while their device is calibrated). Each test
 // plays the scenario from its start, so each runs in a process of its own
 // (one ctest entry per test). That releasing the control closes its devices is
 // seen in norvellix_inprocess_test, where the simulated bus is the test's own.
@@ -16,8 +17,8 @@ namespace {
 class NorvellixEvents : public activex::testing::ComApartment {
 protected:
     // Creates and starts the control with the sink advised; pumps until the
-    // sink has `count` calls.
-    void run(const ComPtr<RecordingSink>& sink, size_t count) {
+    // sink has `count` calls, then `afterMs` longer, so that a call too many shows.
+    void run(const ComPtr<RecordingSink>& sink, size_t count, DWORD afterMs = 0) {
         ComPtr<IDispatch> control;
         ASSERT_EQ(CoCreateInstance(CLSID_Norvellix, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                    control.putVoid()),
@@ -31,12 +32,28 @@ protected:
         ASSERT_EQ(callMethod(control.get(), kG_Start), S_OK);
         EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
             << "got " << sink->calls.size() << " events";
+        if (afterMs > 0)
+            pumpUntil([] { return false; }, afterMs);
         ASSERT_EQ(callMethod(control.get(), kG_Stop), S_OK);
         cp->Unadvise(cookie);
         cp.reset();
         control.reset();
     }
 };
+
+// "OnDeviceConnection a b", "OnCallerID serial line number", ... in order.
+std::vector<std::string> eventTexts(const RecordingSink& sink) {
+    std::vector<std::string> out;
+    for (const auto& c : sink.calls) {
+        if (c.id == kOnCallerID && c.args.size() == 5)
+            out.push_back("OnCallerID " + c.args[0] + " " + c.args[1] + " " + c.args[4]);
+        else if (c.args.size() == 2)
+            out.push_back(std::string(c.id == kOnDeviceConnection ? "OnDeviceConnection "
+                                                                  : "OnDeviceDisconnected ") +
+                          c.args[0] + " " + c.args[1]);
+    }
+    return out;
+}
 
 void expectCall(const activex::testing::RecordedCall& call, const std::string& serial,
                 const std::string& line, const std::string& number) {
@@ -101,4 +118,28 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
     // The control is gone once its tick is over: no more events.
     pumpUntil([] { return false; }, 200);
     EXPECT_EQ(sink->calls.size(), 1u);
+}
+
+// Lines that ring while the device is calibrated, each at a phase of its own
+// (scenarios/ringing-at-start.scn): every call after the ring is raised once.
+TEST_F(NorvellixEvents, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 5, 500);
+    EXPECT_EQ(eventTexts(*sink.get()),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 0", "OnCallerID 1a2b3c4d 1 02125550101",
+                  "OnCallerID 1a2b3c4d 2 02125550102", "OnCallerID 1a2b3c4d 3 02125550103",
+                  "OnCallerID 1a2b3c4d 4 02125550104"}));
+}
+
+// The second device's lines ring through calibration, the first one's are at rest
+// (scenarios/ringing-second-device.scn, in real time).
+TEST_F(NorvellixEvents, SecondDeviceRingingThroughCalibrationRaisesEveryLaterCall) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 6, 500);
+    EXPECT_EQ(eventTexts(*sink.get()),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 5e6f7a8b", "OnCallerID 5e6f7a8b 1 03125550201",
+                  "OnCallerID 5e6f7a8b 2 03125550202", "OnCallerID 5e6f7a8b 3 03125550203",
+                  "OnCallerID 5e6f7a8b 4 03125550204", "OnCallerID 1a2b3c4d 1 03125550101"}));
 }
