@@ -142,9 +142,11 @@ INSTANTIATE_TEST_SUITE_P(Calls, CaptureInsideACallsHandler, ::testing::ValuesIn(
 // Lines that ring while their device is calibrated (on its first report after
 // pairing), each at a phase of its own: once the ring is over they have their resting
 // levels and each of the calls after it is raised once with its number; the lines at
-// rest keep the level calibration gave them. Each scenario file keeps its own clock.
+// rest keep the level calibration gave them. One device is read on the virtual clock,
+// two on the real one (each on a thread of its own, Calls.EveryLineOfBothDevicesIsDecoded).
 struct RingingScenario {
     const char* file;
+    platform::ClockMode clock;
     std::chrono::seconds over; // bus time by which its last call is over
     std::vector<std::string> events;
     std::array<int, kLinesPerDevice> device1Levels, device2Levels;
@@ -162,7 +164,9 @@ TEST_P(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
     std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/" + c.file);
     std::stringstream text;
     text << in.rdbuf();
-    ASSERT_EQ(standin::testing::installScenarioText(bus, text.str()), "");
+    ASSERT_EQ(standin::testing::installScenarioText(
+                  bus, text.str(), [&](standin::Scenario& s) { s.mode = c.clock; }),
+              "");
     create();
     ASSERT_TRUE(pumpUntil([&] { return bus.now() > c.over; }, c.over + 10s));
     std::vector<std::string> seen;
@@ -178,6 +182,7 @@ TEST_P(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
 
 const RingingScenario kRingingScenarios[] = {
     {"ringing-at-start.scn",
+     platform::ClockMode::Fast,
      14s,
      {"OnDeviceConnection AAAA1111", "OnCallerID AAAA1111 1 02125550101",
       "OnCallerID AAAA1111 2 02125550102", "OnCallerID AAAA1111 3 02125550103",
@@ -185,6 +190,7 @@ const RingingScenario kRingingScenarios[] = {
      {128, 126, 131, 124},
      {0, 0, 0, 0}},
     {"ringing-second-device.scn",
+     platform::ClockMode::RealTime,
      7s,
      {"OnDeviceConnection AAAA1111  |  BBBB2222", "OnCallerID BBBB2222 1 03125550201",
       "OnCallerID BBBB2222 2 03125550202", "OnCallerID BBBB2222 3 03125550203",

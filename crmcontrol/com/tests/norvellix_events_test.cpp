@@ -121,7 +121,8 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
 }
 
 // Lines that ring while the device is calibrated, each at a phase of its own
-// (scenarios/ringing-at-start.scn): every call after the ring is raised once.
+// (scenarios/ringing-at-start.scn, in real time): every call after the ring is raised
+// once.
 TEST_F(NorvellixEvents, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
     auto sink = RecordingSink::make(DIID___Norvellix);
     run(sink, 5, 500);
