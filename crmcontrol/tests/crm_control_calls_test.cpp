@@ -302,5 +302,27 @@ TEST(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
     }
 }
 
+// The demo started about 1.5 s after the control's creation, while its first call's
+// line rings (from 1 s to 3 s), so that the line is calibrated at a crest of the ring
+// (in the tick of 1.512 s): that call is raised too, and so is every later one.
+TEST_F(CallsTest, TheDemoStartedWhileALineRingsRaisesEveryCall) {
+    std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/demo.scn");
+    std::stringstream text;
+    text << in.rdbuf();
+    ASSERT_EQ(
+        standin::testing::installScenarioText(
+            rig.bus, text.str(), [](standin::Scenario& s) { s.mode = platform::ClockMode::Fast; }),
+        "");
+    rig.runTicks(1489);
+    rig.control->G_Start();
+    rig.tickUntil([&] { return rig.bus.now() > std::chrono::seconds(30); }, 40000);
+    std::vector<std::string> calls;
+    for (const auto& c : rig.events.of("OnCallerID"))
+        calls.push_back(c.args[0] + " " + c.args[1] + " " + c.args[4]);
+    EXPECT_EQ(calls, (std::vector<std::string>{"1a2b3c4d 1 02125550123", "5e6f7a8b 4 05321234567",
+                                               "1a2b3c4d 2 3125550100", "5e6f7a8b 1 4441122",
+                                               "1a2b3c4d 1 05059876543"}));
+}
+
 } // namespace
 } // namespace crmcontrol::testing
