@@ -141,6 +141,39 @@ TEST(Norvellix1CFreeThreadedHost, CreatesTheComponentAndHearsTheCall) {
         }
 }
 
+// A design host's property bag, in memory: values by name, converted on reading to
+// the type asked for.
+class MemoryBag final : public activex::SelfOwned<MemoryBag, IPropertyBag> {
+public:
+    std::map<std::wstring, activex::Variant> values;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        return activex::answerQuery(static_cast<IPropertyBag*>(this),
+                                    riid == IID_IUnknown || riid == IID_IPropertyBag, ppv);
+    }
+    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
+        const auto it = values.find(name);
+        if (it == values.end())
+            return E_INVALIDARG;
+        const VARTYPE wanted = V_VT(value);
+        if (wanted == VT_EMPTY)
+            return VariantCopy(value, it->second.get());
+        return VariantChangeType(value, it->second.get(), 0, wanted);
+    }
+    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
+        values[name] = activex::Variant::copyOf(*value);
+        return S_OK;
+    }
+};
+
+ComPtr<INorvellix_Component> newComponent() {
+    ComPtr<INorvellix_Component> component;
+    EXPECT_EQ(CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
+                               IID_INorvellix_Component, component.putVoid()),
+              S_OK);
+    return component;
+}
+
 // Lines that ring while their device is calibrated, each at a phase of its own, with
 // NORVELLIX_SIMULATOR naming scenarios/ringing-at-start.scn or
 // scenarios/ringing-second-device.scn (one ctest entry each): the component created by
@@ -150,10 +183,7 @@ protected:
     // "OnDeviceConnection serial", "OnCallerID serial line number", ... once `count`
     // events are heard and half a second more has passed.
     std::vector<std::string> events(size_t count) {
-        ComPtr<INorvellix_Component> component;
-        EXPECT_EQ(CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_INorvellix_Component, component.putVoid()),
-                  S_OK);
+        const auto component = newComponent();
         if (!component)
             return {};
         ComPtr<IConnectionPoint> cp;
@@ -195,39 +225,6 @@ TEST_F(Norvellix1CRinging, SecondDeviceRingingThroughCalibrationRaisesEveryLater
                   "OnDeviceConnection AAAA1111  |  BBBB2222", "OnCallerID BBBB2222 1 03125550201",
                   "OnCallerID BBBB2222 2 03125550202", "OnCallerID BBBB2222 3 03125550203",
                   "OnCallerID BBBB2222 4 03125550204", "OnCallerID AAAA1111 1 03125550101"}));
-}
-
-// A design host's property bag, in memory: values by name, converted on reading to
-// the type asked for.
-class MemoryBag final : public activex::SelfOwned<MemoryBag, IPropertyBag> {
-public:
-    std::map<std::wstring, activex::Variant> values;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        return activex::answerQuery(static_cast<IPropertyBag*>(this),
-                                    riid == IID_IUnknown || riid == IID_IPropertyBag, ppv);
-    }
-    HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-        const auto it = values.find(name);
-        if (it == values.end())
-            return E_INVALIDARG;
-        const VARTYPE wanted = V_VT(value);
-        if (wanted == VT_EMPTY)
-            return VariantCopy(value, it->second.get());
-        return VariantChangeType(value, it->second.get(), 0, wanted);
-    }
-    HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* value) override {
-        values[name] = activex::Variant::copyOf(*value);
-        return S_OK;
-    }
-};
-
-ComPtr<INorvellix_Component> newComponent() {
-    ComPtr<INorvellix_Component> component;
-    EXPECT_EQ(CoCreateInstance(CLSID_Norvellix_Component, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_INorvellix_Component, component.putVoid()),
-              S_OK);
-    return component;
 }
 
 // What a design host reads back of a form: caption, colour and font.
