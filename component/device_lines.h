@@ -8,6 +8,7 @@
 #include "component/line_decoder.h"
 #include "hidcontroller/hid_device.h"
 #include "signalpath/tone.h"
+#include "signalpath/zero_level.h"
 
 #include <array>
 #include <cstdint>
@@ -87,6 +88,8 @@ private:
 
     DeviceLinesOwner& owner_;
     int device_;
+    // The lines' levels from the calibration report on, until each is found at rest.
+    signalpath::ZeroLevelCalibration calibration_;
     hidcontroller::THidDevice* served_ = nullptr;
     LineDecoder decoder_;
 };

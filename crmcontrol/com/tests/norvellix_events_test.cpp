@@ -1,6 +1,7 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
 // NORVELLIX_SIMULATOR naming a scenario of one device and two calls (of two calls
-// in one capture for the host that freezes events in between). Each test
+// in one capture for the host that freezes events in between, or of lines that ring
+// while their device is calibrated for the ringing tests). Each test
 // plays the scenario from its start, so each runs in a process of its own
 // (one ctest entry per test). That releasing the control closes its devices is
 // seen in norvellix_inprocess_test, where the simulated bus is the test's own.
@@ -37,11 +38,14 @@ protected:
         cp.reset();
         control.reset();
     }
-    // start(), pumps until the sink has `count` calls, stop().
-    void run(const ComPtr<RecordingSink>& sink, size_t count) {
+    // start(), pumps until the sink has `count` calls, then `afterMs` longer, so that
+    // a call too many shows, stop().
+    void run(const ComPtr<RecordingSink>& sink, size_t count, DWORD afterMs = 0) {
         ASSERT_NO_FATAL_FAILURE(start(sink));
         EXPECT_TRUE(pumpUntil([&] { return sink->calls.size() >= count; }, kLimitMs))
             << "got " << sink->calls.size() << " events";
+        if (afterMs > 0)
+            pumpUntil([] { return false; }, afterMs);
         stop();
     }
 };
@@ -120,4 +124,29 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
     // The control is gone once its tick is over: no more events.
     pumpUntil([] { return false; }, 200);
     EXPECT_EQ(sink->calls.size(), 1u);
+}
+
+// Lines that ring while the device is calibrated, each at a phase of its own
+// (scenarios/ringing-at-start.scn, in real time): every call after the ring is raised
+// once.
+TEST_F(NorvellixEvents, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 5, 500);
+    EXPECT_EQ(eventTexts(sink->calls),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 0", "OnCallerID 1a2b3c4d 1 02125550101",
+                  "OnCallerID 1a2b3c4d 2 02125550102", "OnCallerID 1a2b3c4d 3 02125550103",
+                  "OnCallerID 1a2b3c4d 4 02125550104"}));
+}
+
+// The second device's lines ring through calibration, the first one's are at rest
+// (scenarios/ringing-second-device.scn, in real time).
+TEST_F(NorvellixEvents, SecondDeviceRingingThroughCalibrationRaisesEveryLaterCall) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 6, 500);
+    EXPECT_EQ(eventTexts(sink->calls),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 5e6f7a8b", "OnCallerID 5e6f7a8b 1 03125550201",
+                  "OnCallerID 5e6f7a8b 2 03125550202", "OnCallerID 5e6f7a8b 3 03125550203",
+                  "OnCallerID 5e6f7a8b 4 03125550204", "OnCallerID 1a2b3c4d 1 03125550101"}));
 }
