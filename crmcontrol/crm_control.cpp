@@ -284,28 +284,30 @@ void CrmControl::DrawStartCommandFiller() {
 // A device whose read fails is lost and keeps its zero levels: its buffer holds no
 // fresh report. The connection is reported only when Device1 calibrated; a lost
 // Device2 is reported as absent ("0"). Either loss takes its usual course in the
-// next tick.
+// next tick. A line that rings now is given its resting level later, by the line
+// watch's reports (WatchLines).
 void CrmControl::CalibrateAndReportConnection() {
-    const auto calibrate = [this](const auto& report, int firstLine) {
-        int sum[kLinesPerDevice] = {};
-        for (int g = 0; g < kGroups; ++g)
-            for (int p = 1; p <= kLinesPerDevice; ++p)
-                sum[p - 1] += signalpath::descramble(p, report[4 * g + p]);
-        for (int p = 1; p <= kLinesPerDevice; ++p)
-            zeroLevel_[firstLine - 1 + p - 1] = signalpath::meanOfSixteen(sum[p - 1]);
-    };
     if (!ReadReport(1))
         return;
-    calibrate(link_.ReadBuffer_1, 1);
+    calibration_[0].calibrate(reportSamples(1), zeroLevels(1));
     if (link_.Device2Seen) {
         if (ReadReport(2))
-            calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+            calibration_[1].calibrate(reportSamples(2), zeroLevels(2));
         else
             setNoDevice(link_.DeviceSerialNumber_2);
     }
     sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
     sv_.LossReportedPath.clear();
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
+}
+
+signalpath::ZeroLevelCalibration::Levels CrmControl::zeroLevels(int device) {
+    return signalpath::ZeroLevelCalibration::Levels(
+        zeroLevel_.data() + (device - 1) * kLinesPerDevice, kLinesPerDevice);
+}
+
+signalpath::ReportSamples CrmControl::reportSamples(int device) const {
+    return std::span(link_.slot(device).ReadBuffer).subspan<1>();
 }
 
 void CrmControl::SampleDevice(int device) {
@@ -345,14 +347,18 @@ bool CrmControl::ReadReport(int device) {
 
 // A read that fails leaves the device's buffer as it was: its lines are tested
 // and captured on that content, and the supervision handles the loss next tick.
+// From calibration on, each fresh report also goes to the device's zero levels, before
+// its samples are corrected by them.
 void CrmControl::WatchLines() {
     const bool second = link_.Device2Seen;
-    ReadReport(1);
-    SampleDevice(1);
-    if (second) {
-        ReadReport(2);
-        SampleDevice(2);
-    }
+    const auto sample = [this](int device) {
+        if (ReadReport(device) && sv_.CalibrationDone)
+            calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
+        SampleDevice(device);
+    };
+    sample(1);
+    if (second)
+        sample(2);
     const int lastLine = second ? kLineCount : kLinesPerDevice;
     for (int k = 1; k <= lastLine; ++k)
         TestLine(k);

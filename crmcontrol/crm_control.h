@@ -8,6 +8,7 @@
 #include "crmcontrol/line_decoder.h"
 #include "platform/types.h"
 #include "signalpath/tone.h"
+#include "signalpath/zero_level.h"
 
 #include <array>
 #include <cstdint>
@@ -119,6 +120,9 @@ private:
     // lost, the tick makes no further read of it. False when it is lost.
     bool ReadReport(int device);
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
+    // The zero levels of device 1 or 2's lines, and the report it read last.
+    signalpath::ZeroLevelCalibration::Levels zeroLevels(int device);
+    signalpath::ReportSamples reportSamples(int device) const;
     void TestLine(int lineIndex);
     void Capture();
     // The line's decoders over its capture, then the raise of what they found.
@@ -135,6 +139,8 @@ private:
     int activityThreshold_ = 100;
     SupervisionState sv_;
     std::array<int, kLineCount> zeroLevel_{};
+    // Per device: its lines' levels from calibration on, until each is found at rest.
+    std::array<signalpath::ZeroLevelCalibration, 2> calibration_{};
     std::array<LineState, kLineCount> lines_{};
     bool captureRequested_ = false;
     std::int16_t captureSampleIndex_ = 0;

@@ -5,11 +5,14 @@
 #include "crmcontrol/tests/control_rig.h"
 #include "standin/callerid_burst.h"
 #include "standin/scenario.h"
+#include "standin/tests/scenario_text.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 namespace crmcontrol::testing {
 namespace {
@@ -314,6 +317,89 @@ TEST_F(CallsTest, TheFastScenarioFileRaisesItsCalls) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].args, (Args{"0c0ffee0", "1", "10.12.2026", "09:30:15", "05321234567"}));
     EXPECT_EQ(calls[1].args, (Args{"0c0ffee0", "3", "10.12.2026", "09:30:15", "5551234"}));
+}
+
+// Lines that ring while their device is calibrated, each at a phase of its own: once
+// the ring is over they have their resting levels, and each of the calls after it is
+// raised once with its number; the lines at rest keep the level calibration gave them.
+// The scenario files run on the virtual clock here (the control reads both devices on
+// one thread).
+TEST(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    struct Case {
+        const char* file;
+        std::vector<Args> events; // names and arguments, OnCallerID without date and time
+        std::array<int, kLineCount> restingLevels;
+    };
+    const Case cases[] = {
+        {"ringing-at-start.scn",
+         {{"OnDeviceConnection", "1a2b3c4d", "0"},
+          {"OnCallerID", "1a2b3c4d", "1", "02125550101"},
+          {"OnCallerID", "1a2b3c4d", "2", "02125550102"},
+          {"OnCallerID", "1a2b3c4d", "3", "02125550103"},
+          {"OnCallerID", "1a2b3c4d", "4", "02125550104"}},
+         {128, 126, 131, 124, 0, 0, 0, 0}},
+        {"ringing-second-device.scn",
+         {{"OnDeviceConnection", "1a2b3c4d", "5e6f7a8b"},
+          {"OnCallerID", "5e6f7a8b", "1", "03125550201"},
+          {"OnCallerID", "5e6f7a8b", "2", "03125550202"},
+          {"OnCallerID", "5e6f7a8b", "3", "03125550203"},
+          {"OnCallerID", "5e6f7a8b", "4", "03125550204"},
+          {"OnCallerID", "1a2b3c4d", "1", "03125550101"}},
+         {127, 128, 128, 128, 129, 125, 132, 123}},
+    };
+    for (const Case& c : cases) {
+        ControlRig rig;
+        std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/" + c.file);
+        std::stringstream text;
+        text << in.rdbuf();
+        ASSERT_EQ(standin::testing::installScenarioText(
+                      rig.bus, text.str(),
+                      [](standin::Scenario& s) { s.mode = platform::ClockMode::Fast; }),
+                  "")
+            << c.file;
+        const auto seen = [&] {
+            std::vector<Args> out;
+            for (const auto& r : rig.events.records) {
+                Args e{r.event};
+                if (r.event == "OnCallerID")
+                    e.insert(e.end(), {r.args[0], r.args[1], r.args[4]});
+                else
+                    e.insert(e.end(), r.args.begin(), r.args.end());
+                out.push_back(e);
+            }
+            return out;
+        };
+        rig.control->G_Start();
+        // The scenario's last call is over by 14 s of bus time.
+        rig.tickUntil([&] { return rig.bus.now() > std::chrono::seconds(14); }, 20000);
+        EXPECT_EQ(seen(), c.events) << c.file;
+        for (int k = 1; k <= kLineCount; ++k)
+            EXPECT_EQ(rig.control->ZeroLevel(k), c.restingLevels[k - 1])
+                << c.file << ": line " << k;
+        rig.control->UserControl_Terminate();
+    }
+}
+
+// The demo started about 1.5 s after the control's creation, while its first call's
+// line rings (from 1 s to 3 s), so that the line is calibrated at a crest of the ring
+// (in the tick of 1.512 s): that call is raised too, and so is every later one.
+TEST_F(CallsTest, TheDemoStartedWhileALineRingsRaisesEveryCall) {
+    std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/demo.scn");
+    std::stringstream text;
+    text << in.rdbuf();
+    ASSERT_EQ(
+        standin::testing::installScenarioText(
+            rig.bus, text.str(), [](standin::Scenario& s) { s.mode = platform::ClockMode::Fast; }),
+        "");
+    rig.runTicks(1489);
+    rig.control->G_Start();
+    rig.tickUntil([&] { return rig.bus.now() > std::chrono::seconds(30); }, 40000);
+    std::vector<std::string> calls;
+    for (const auto& c : rig.events.of("OnCallerID"))
+        calls.push_back(c.args[0] + " " + c.args[1] + " " + c.args[4]);
+    EXPECT_EQ(calls, (std::vector<std::string>{"1a2b3c4d 1 02125550123", "5e6f7a8b 4 05321234567",
+                                               "1a2b3c4d 2 3125550100", "5e6f7a8b 1 4441122",
+                                               "1a2b3c4d 1 05059876543"}));
 }
 
 } // namespace

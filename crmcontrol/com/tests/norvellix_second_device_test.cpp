@@ -60,12 +60,7 @@ protected:
         EXPECT_TRUE(audit.clean()) << audit.describe();
     }
 
-    std::vector<std::string> events() const {
-        std::vector<std::string> out;
-        for (const auto& c : sink_->calls)
-            out.push_back(describeEvent(c.id, c.args));
-        return out;
-    }
+    std::vector<std::string> events() const { return eventTexts(sink_->calls); }
 
     platform::SimulatedBus* bus_ = nullptr;
     ComPtr<RecordingSink> sink_ = RecordingSink::make(DIID___Norvellix);

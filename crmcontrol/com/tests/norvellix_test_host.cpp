@@ -1,6 +1,7 @@
 // Helpers of the Norvellix test hosts.
 #include "crmcontrol/com/tests/norvellix_test_host.h"
 
+#include "activex/tests/com_test_support.h"
 #include "activex/tests/registration_support.h"
 
 namespace norvellix_test {
@@ -31,14 +32,17 @@ HRESULT callMethod(IDispatch* control, DISPID id) {
                            nullptr, nullptr);
 }
 
-std::string describeEvent(DISPID id, const std::vector<std::string>& args) {
-    if (id == kOnCallerID && args.size() == 5)
-        return "OnCallerID " + args[0] + " " + args[1] + " " + args[4];
-    if ((id == kOnDeviceConnection || id == kOnDeviceDisconnected) && args.size() == 2)
-        return std::string(id == kOnDeviceConnection ? "OnDeviceConnection "
-                                                     : "OnDeviceDisconnected ") +
-               args[0] + " " + args[1];
-    return "event " + std::to_string(id) + " with " + std::to_string(args.size()) + " arguments";
+std::vector<std::string> eventTexts(const std::vector<activex::testing::RecordedCall>& calls) {
+    std::vector<std::string> out;
+    for (const auto& c : calls) {
+        if (c.id == kOnCallerID && c.args.size() == 5)
+            out.push_back("OnCallerID " + c.args[0] + " " + c.args[1] + " " + c.args[4]);
+        else if (c.args.size() == 2)
+            out.push_back(std::string(c.id == kOnDeviceConnection ? "OnDeviceConnection "
+                                                                  : "OnDeviceDisconnected ") +
+                          c.args[0] + " " + c.args[1]);
+    }
+    return out;
 }
 
 } // namespace norvellix_test
