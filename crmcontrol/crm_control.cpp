@@ -62,6 +62,7 @@ void CrmControl::UserControl_Terminate() {
 void CrmControl::RaiseDisconnected() {
     sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
     sv_.Device2Reported = false;
+    sv_.LossReportedPath = sv_.StartedDevicePath;
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -89,7 +90,7 @@ void CrmControl::LatchTwoDevices() {
     if (SecondDeviceScanDue()) {
         d.ScanDevicePresence();
         if (d.MatchingDeviceCount < 2)
-            sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+            sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
     }
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
@@ -114,12 +115,19 @@ void CrmControl::LatchTwoDevices() {
 bool CrmControl::SecondDeviceScanDue() {
     const auto& d = link_;
     if (!d.DeviceDetected_1 || !d.Device1Seen || d.Device2Seen || sv_.TwoDeviceMode) {
-        sv_.SecondDeviceScanTicks = 0;
+        sv_.SecondDeviceScanWaiting = false;
         return false;
     }
-    if (++sv_.SecondDeviceScanTicks < sv_.SecondDeviceScanInterval)
+    const platform::Dword now = d.GetTickCount();
+    if (!sv_.SecondDeviceScanWaiting) {
+        sv_.SecondDeviceScanWaiting = true;
+        sv_.SecondDeviceScanSince = now;
         return false;
-    sv_.SecondDeviceScanTicks = 0;
+    }
+    // Unsigned, so that the clock's wrap after 49.7 days changes nothing.
+    if (now - sv_.SecondDeviceScanSince < sv_.SecondDeviceScanInterval)
+        return false;
+    sv_.SecondDeviceScanSince = now;
     return true;
 }
 
@@ -146,7 +154,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         setNoDevices(d);
         sv_.CalibrationDone = false;
         sv_.DeviceStarted = false;
-        sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+        sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
         RaiseDisconnected();
     } else {
         // Lost before the host heard of it: Device1's connection stands as it was
@@ -156,7 +164,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         if (sv_.CalibrationDone)
             sv_.CalibrationDelayTicks = 0;
         sv_.SecondDeviceScanInterval =
-            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanTicks);
+            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanMs);
     }
 }
 
@@ -220,7 +228,10 @@ void CrmControl::SuperviseConnection() {
         d.MatchingDeviceCount = 0;
         d.FindDevice1();
         if (sv_.DeviceStarted) {
-            RaiseDisconnected();
+            // The host is told of a loss once: a device that is found again but fails
+            // again (plugged in and silent) is tried on quietly until it connects.
+            if (sv_.LossReportedPath.empty() || sv_.LossReportedPath != sv_.StartedDevicePath)
+                RaiseDisconnected();
             sv_.DeviceStarted = false;
         }
         return;
@@ -250,6 +261,7 @@ void CrmControl::SuperviseConnection() {
 // of its own.
 void CrmControl::FirstSight() {
     auto& d = link_;
+    sv_.StartedDevicePath = d.DevicePathName_1;
     d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
     d.DeviceSerialNumber_2 = devicelink::PathSerial(d.DevicePathName_2);
     BuildStartCommand();
@@ -285,6 +297,7 @@ void CrmControl::CalibrateAndReportConnection() {
             setNoDevice(link_.DeviceSerialNumber_2);
     }
     sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
+    sv_.LossReportedPath.clear();
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 

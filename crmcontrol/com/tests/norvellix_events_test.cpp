@@ -1,13 +1,17 @@
 // The events of the Norvellix control as a C++ host's sink receives them, with
 // NORVELLIX_SIMULATOR naming a scenario of one device and two calls (of two calls
-// in one capture for the host that freezes events in between, or of lines that ring
-// while their device is calibrated for the ringing tests). Each test
-// plays the scenario from its start, so each runs in a process of its own
-// (one ctest entry per test). That releasing the control closes its devices is
-// seen in norvellix_inprocess_test, where the simulated bus is the test's own.
+// in one capture for the host that freezes events in between, of lines that ring
+// while their device is calibrated for the ringing tests, or another that a test
+// names). Each test plays the scenario from its start, so each runs in a process of
+// its own (one ctest entry per test). That releasing the control closes its devices
+// is seen in norvellix_inprocess_test, where the simulated bus is the test's own.
 #include "activex/tests/com_test_support.h"
 #include "activex/text.h"
 #include "crmcontrol/com/tests/norvellix_test_host.h"
+
+#include <iostream>
+#include <iterator>
+#include <utility>
 
 using namespace norvellix_test;
 using activex::ComPtr;
@@ -149,4 +153,50 @@ TEST_F(NorvellixEvents, SecondDeviceRingingThroughCalibrationRaisesEveryLaterCal
                   "OnDeviceConnection 1a2b3c4d 5e6f7a8b", "OnCallerID 5e6f7a8b 1 03125550201",
                   "OnCallerID 5e6f7a8b 2 03125550202", "OnCallerID 5e6f7a8b 3 03125550203",
                   "OnCallerID 5e6f7a8b 4 03125550204", "OnCallerID 1a2b3c4d 1 03125550101"}));
+}
+
+// crmcontrol/tests/data/single-data-calls.scn: single-data messages, whose date and
+// time come right before the number, at times that once ran into the number, and
+// one multiple-data call. Each is raised once with the caller's number.
+TEST_F(NorvellixEvents, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 7, 500);
+    ASSERT_EQ(sink->calls.size(), 7u);
+    EXPECT_EQ(sink->calls[0].id, kOnDeviceConnection);
+    EXPECT_EQ(sink->calls[0].args, (std::vector<std::string>{"5d0c0001", "0"}));
+    const std::pair<const char*, const char*> calls[] = {
+        {"1", "5551234"},    {"2", "5551234"},     {"3", "3125550100"},
+        {"4", "3125550100"}, {"1", "05321234567"}, {"2", "05321234567"},
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i)
+        expectCall(sink->calls[i + 1], "5d0c0001", calls[i].first, calls[i].second);
+}
+
+// replug_beside_second.scenario, in real time: the first of two devices pulled out
+// and plugged back in while the second stays. The second goes on alone; the first
+// is taken in again soon enough (the look for a second device counts time, whatever
+// a tick of the timer lasts here) for its call 1.5 s after the plug to arrive.
+TEST_F(NorvellixEvents, ADevicePluggedBackBesideAnotherIsTakenInAtOnceInRealTime) {
+    const ULONGLONG start = GetTickCount64();
+    std::vector<ULONGLONG> at;
+    auto sink = RecordingSink::make(
+        DIID___Norvellix, [&](DISPID, DISPPARAMS&) { at.push_back(GetTickCount64() - start); });
+    run(sink, 8, 500);
+    const std::vector<std::string> expected = {
+        "OnDeviceConnection aaaa0001 bbbb0002",
+        "OnCallerID aaaa0001 1 5551234",
+        "OnDeviceDisconnected 0 0",
+        "OnDeviceConnection bbbb0002 0",
+        "OnDeviceConnection aaaa0001 bbbb0002",
+        "OnCallerID aaaa0001 1 02125550199",
+        "OnCallerID aaaa0001 1 3125550100",
+        "OnCallerID aaaa0001 1 05321234567",
+    };
+    EXPECT_EQ(eventTexts(sink->calls), expected);
+    // When the host had each event, from the control's creation (the scenario's
+    // start, within the few milliseconds that creation takes).
+    std::cout << "[ measure  ] events at";
+    for (const auto t : at)
+        std::cout << " " << t;
+    std::cout << " ms (the plug at 6000)\n";
 }
