@@ -1,6 +1,7 @@
 // What the test driver and its hook library inside Pimbrella share: the names
-// of the three events by which a double-click on Frame1 is seen, the program
-// is held at its next timer tick, and let go again.
+// of the events by which the hook is seen running in the program, a
+// double-click on Frame1 is seen, the program is held at its next timer tick,
+// and let go again.
 // A reset's window shows only until the control has calibrated the devices
 // again, a dozen ticks later; held at the first tick, it stays on the screen
 // for as long as the driver needs to read it, loaded machine or not.
@@ -11,13 +12,14 @@
 
 namespace pimbrella_test {
 
-enum class HoldEvent { DoubleClicked, Held, Released };
+enum class HoldEvent { Hooked, DoubleClicked, Held, Released };
 
 // Local\PimbrellaHold.<pid>.<event>: one set per program process.
 inline std::wstring holdEventName(DWORD processId, HoldEvent event) {
-    const wchar_t* what = event == HoldEvent::DoubleClicked ? L"clicked"
-                          : event == HoldEvent::Held        ? L"held"
-                                                            : L"released";
+    const wchar_t* what = event == HoldEvent::Hooked          ? L"hooked"
+                          : event == HoldEvent::DoubleClicked ? L"clicked"
+                          : event == HoldEvent::Held          ? L"held"
+                                                              : L"released";
     return L"Local\\PimbrellaHold." + std::to_wstring(processId) + L"." + what;
 }
 

@@ -14,6 +14,7 @@ namespace {
 using pimbrella_test::HoldEvent;
 
 HMODULE self = nullptr;
+bool hooked = false;        // told the driver that the hook runs here
 bool doubleClicked = false; // on Frame1, and no tick since
 
 platform::UniqueKernelHandle openEvent(HoldEvent which) {
@@ -45,6 +46,10 @@ void holdUntilReleased() {
 }
 
 LRESULT CALLBACK getMessageHook(int code, WPARAM removal, LPARAM lParam) {
+    if (!hooked) {
+        if (const auto running = openEvent(HoldEvent::Hooked))
+            hooked = SetEvent(running.get()) != FALSE;
+    }
     if (code == HC_ACTION && removal == PM_REMOVE) {
         const MSG& message = *reinterpret_cast<const MSG*>(lParam);
         if (message.message == WM_LBUTTONDBLCLK &&

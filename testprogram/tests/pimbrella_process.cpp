@@ -252,6 +252,7 @@ platform::UniqueKernelHandle holdEvent(DWORD processId, HoldEvent event) {
 
 TickHold::TickHold(const PimbrellaProcess& program)
     : library_(LoadLibraryW(holdHookLibraryPath().c_str())),
+      hooked_(holdEvent(program.processId(), HoldEvent::Hooked)),
       doubleClicked_(holdEvent(program.processId(), HoldEvent::DoubleClicked)),
       held_(holdEvent(program.processId(), HoldEvent::Held)),
       released_(holdEvent(program.processId(), HoldEvent::Released)) {
@@ -262,7 +263,7 @@ TickHold::TickHold(const PimbrellaProcess& program)
     if (!install)
         failure_ =
             "no " + std::string(kInstallHoldHookName) + " in pimbrella_hold.dll beside the driver";
-    else if (!doubleClicked_ || !held_ || !released_)
+    else if (!hooked_ || !doubleClicked_ || !held_ || !released_)
         failure_ = "the hold's events could not be made";
     else if (!thread)
         failure_ = "the program has no window";
@@ -275,12 +276,14 @@ TickHold::~TickHold() {
 }
 
 TickHold::Seen TickHold::waitHeld(std::chrono::milliseconds limit) const {
-    if (hook_ &&
-        WaitForSingleObject(held_.get(), static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0)
+    const auto set = [](const platform::UniqueKernelHandle& event, DWORD waitMs) {
+        return event && WaitForSingleObject(event.get(), waitMs) == WAIT_OBJECT_0;
+    };
+    if (hook_ && set(held_, static_cast<DWORD>(limit.count())))
         return Seen::Held;
-    return doubleClicked_ && WaitForSingleObject(doubleClicked_.get(), 0) == WAIT_OBJECT_0
-               ? Seen::DoubleClick
-               : Seen::Nothing;
+    return set(doubleClicked_, 0) ? Seen::NoTick
+           : set(hooked_, 0)      ? Seen::NoDoubleClick
+                                  : Seen::NoHook;
 }
 
 void TickHold::release() {

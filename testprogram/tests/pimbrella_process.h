@@ -84,9 +84,10 @@ public:
     // Why a hook could not be had, for a failure message.
     const std::string& failure() const noexcept { return failure_; }
 
-    enum class Seen { Nothing, DoubleClick, Held };
-    // How far the program got within limit: no double-click on Frame1, the
-    // double-click but no tick after it, or held at that tick.
+    enum class Seen { NoHook, NoDoubleClick, NoTick, Held };
+    // How far the program got within limit: the hook never ran in it, no
+    // double-click reached Frame1, no tick came after the double-click, or
+    // held at that tick.
     Seen waitHeld(std::chrono::milliseconds limit) const;
     void release();
 
@@ -98,7 +99,7 @@ private:
     };
 
     platform::UniqueHmodule library_;
-    platform::UniqueKernelHandle doubleClicked_, held_, released_;
+    platform::UniqueKernelHandle hooked_, doubleClicked_, held_, released_;
     platform::UniqueHandle<HookTraits> hook_;
     std::string failure_;
 };

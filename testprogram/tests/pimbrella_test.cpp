@@ -264,9 +264,9 @@ TEST_F(PimbrellaWindow, ListsTheTenNewestCallsCountsAllAndResetsOnADoubleClick) 
     program->doubleClick(kFrame1, {frame.right - 6, frame.bottom / 2});
     const TickHold::Seen seen = hold.waitHeld(30s);
     ASSERT_EQ(seen, TickHold::Seen::Held)
-        << (seen == TickHold::Seen::Nothing ? "no double-click reached Frame1"
-                                            : "the program took the double-click but no tick "
-                                              "followed");
+        << (seen == TickHold::Seen::NoHook          ? "the hook never ran in the program"
+            : seen == TickHold::Seen::NoDoubleClick ? "no double-click reached Frame1"
+                                                    : "no tick came after the double-click");
     EXPECT_EQ(program->text(kLabel6), L"Cihaz Bagli Degil");
     EXPECT_EQ(program->text(kLabel7), kDevice1 + L"0");
     EXPECT_EQ(program->text(kLabel8), kDevice2 + L"0");
