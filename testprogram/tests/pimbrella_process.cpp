@@ -1,6 +1,9 @@
 // Starting, reading and ending Pimbrella from the test driver.
 #include "pimbrella_process.h"
 
+#include "pimbrella_hold.h"
+
+#include <cstdio>
 #include <cwchar>
 #include <fstream>
 #include <thread>
@@ -101,8 +104,10 @@ PimbrellaProcess::PimbrellaProcess(
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        block.data(), nullptr, &startup, &info))
+                        block.data(), nullptr, &startup, &info)) {
+        startError_ = GetLastError();
         return;
+    }
     process_.reset(info.hProcess);
     platform::UniqueKernelHandle thread(info.hThread);
     processId_ = info.dwProcessId;
@@ -119,6 +124,17 @@ PimbrellaProcess::~PimbrellaProcess() {
 
 bool PimbrellaProcess::running() const {
     return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+std::string PimbrellaProcess::whyNoWindow() const {
+    if (!process_)
+        return "CreateProcess failed, error " + std::to_string(startError_);
+    DWORD code = 0;
+    if (running() || !GetExitCodeProcess(process_.get(), &code))
+        return "the program runs but shows no window";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(code));
+    return "the program ended with exit code " + std::to_string(code) + " (" + hex + ")";
 }
 
 HWND PimbrellaProcess::findTopLevel(const wchar_t* windowClass) const {
@@ -215,6 +231,64 @@ void PimbrellaProcess::doubleClick(int id, POINT at) {
         clicks[i].mi.dwFlags = (i % 2 == 0) ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
     }
     SendInput(4, clicks, sizeof(INPUT));
+}
+
+namespace {
+
+// The hook library lies beside the driver.
+std::wstring holdHookLibraryPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + kHoldHookLibrary;
+}
+
+platform::UniqueKernelHandle holdEvent(DWORD processId, HoldEvent event) {
+    return platform::UniqueKernelHandle(
+        CreateEventW(nullptr, TRUE, FALSE, holdEventName(processId, event).c_str()));
+}
+
+} // namespace
+
+TickHold::TickHold(const PimbrellaProcess& program)
+    : library_(LoadLibraryW(holdHookLibraryPath().c_str())),
+      hooked_(holdEvent(program.processId(), HoldEvent::Hooked)),
+      doubleClicked_(holdEvent(program.processId(), HoldEvent::DoubleClicked)),
+      held_(holdEvent(program.processId(), HoldEvent::Held)),
+      released_(holdEvent(program.processId(), HoldEvent::Released)) {
+    const auto install = library_ ? reinterpret_cast<InstallHoldHook>(reinterpret_cast<void*>(
+                                        GetProcAddress(library_.get(), kInstallHoldHookName)))
+                                  : nullptr;
+    const DWORD thread = GetWindowThreadProcessId(program.window(), nullptr);
+    if (!install)
+        failure_ =
+            "no " + std::string(kInstallHoldHookName) + " in pimbrella_hold.dll beside the driver";
+    else if (!hooked_ || !doubleClicked_ || !held_ || !released_)
+        failure_ = "the hold's events could not be made";
+    else if (!thread)
+        failure_ = "the program has no window";
+    else if (hook_.reset(install(thread)); !hook_)
+        failure_ = "SetWindowsHookEx failed, error " + std::to_string(GetLastError());
+}
+
+TickHold::~TickHold() {
+    release();
+}
+
+TickHold::Seen TickHold::waitHeld(std::chrono::milliseconds limit) const {
+    const auto set = [](const platform::UniqueKernelHandle& event, DWORD waitMs) {
+        return event && WaitForSingleObject(event.get(), waitMs) == WAIT_OBJECT_0;
+    };
+    if (hook_ && set(held_, static_cast<DWORD>(limit.count())))
+        return Seen::Held;
+    return set(doubleClicked_, 0) ? Seen::NoTick
+           : set(hooked_, 0)      ? Seen::NoDoubleClick
+                                  : Seen::NoHook;
+}
+
+void TickHold::release() {
+    if (released_)
+        SetEvent(released_.get());
 }
 
 } // namespace pimbrella_test

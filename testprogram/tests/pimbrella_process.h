@@ -44,8 +44,12 @@ public:
     // Its exit code once it has ended within limit, else -1.
     int waitForExit(std::chrono::milliseconds limit);
     bool running() const;
+    // Why there is no window, for a failure message: the program could not be
+    // started, ended (and how), or still runs without one.
+    std::string whyNoWindow() const;
 
     HWND window() const noexcept { return window_; }
+    DWORD processId() const noexcept { return processId_; }
     HWND control(int id) const { return GetDlgItem(window_, id); }
     std::wstring text(int id) const;
     std::vector<std::wstring> listRows(int id) const;
@@ -60,7 +64,44 @@ private:
 
     platform::UniqueKernelHandle process_;
     DWORD processId_ = 0;
+    DWORD startError_ = ERROR_SUCCESS; // CreateProcess's, when it failed
     HWND window_ = nullptr;
+};
+
+// Holds the program still at its first timer tick after a double-click on Frame1
+// (pimbrella_hold.h), through a hook library of the driver's own that the system
+// loads into the program, until release() or the end of this object. The window
+// keeps what the double-click's handler showed, and answers reads as ever.
+class TickHold {
+public:
+    // Hooks the program's thread; hooked() tells whether that worked.
+    explicit TickHold(const PimbrellaProcess& program);
+    TickHold(const TickHold&) = delete;
+    TickHold& operator=(const TickHold&) = delete;
+    ~TickHold(); // lets go and unhooks
+
+    bool hooked() const noexcept { return static_cast<bool>(hook_); }
+    // Why a hook could not be had, for a failure message.
+    const std::string& failure() const noexcept { return failure_; }
+
+    enum class Seen { NoHook, NoDoubleClick, NoTick, Held };
+    // How far the program got within limit: the hook never ran in it, no
+    // double-click reached Frame1, no tick came after the double-click, or
+    // held at that tick.
+    Seen waitHeld(std::chrono::milliseconds limit) const;
+    void release();
+
+private:
+    struct HookTraits {
+        using handle_type = HHOOK;
+        static HHOOK invalid() noexcept { return nullptr; }
+        static bool close(HHOOK h) noexcept { return UnhookWindowsHookEx(h) != FALSE; }
+    };
+
+    platform::UniqueHmodule library_;
+    platform::UniqueKernelHandle hooked_, doubleClicked_, held_, released_;
+    platform::UniqueHandle<HookTraits> hook_;
+    std::string failure_;
 };
 
 // Window and message-box texts, read through WM_GETTEXT (bounded).
