@@ -93,11 +93,15 @@ inline RegistrySnapshot classesSnapshot() {
     return out;
 }
 
-// What one snapshot has that the other lacks or holds otherwise, one line each.
-inline std::vector<std::string> snapshotDifferences(const RegistrySnapshot& before,
-                                                    const RegistrySnapshot& after) {
+// What one snapshot has that the other lacks or holds otherwise, one line each,
+// among the keys that `owned` accepts.
+template <typename Owned>
+std::vector<std::string> snapshotDifferences(const RegistrySnapshot& before,
+                                             const RegistrySnapshot& after, Owned owned) {
     std::vector<std::string> out;
     for (const auto& [k, v] : after) {
+        if (!owned(k))
+            continue;
         const auto it = before.find(k);
         if (it == before.end())
             out.push_back("added " + wideToUtf8(k));
@@ -105,10 +109,63 @@ inline std::vector<std::string> snapshotDifferences(const RegistrySnapshot& befo
             out.push_back("changed " + wideToUtf8(k));
     }
     for (const auto& [k, v] : before)
-        if (!after.count(k))
+        if (owned(k) && !after.count(k))
             out.push_back("removed " + wideToUtf8(k));
     return out;
 }
+
+// Whether a snapshot key lies under one of the names a library registers: its
+// ProgIDs (the top-level keys it writes), the GUIDs of its class, type library and
+// interfaces (the keys it writes under CLSID, TypeLib and Interface), and every
+// interface that the registered snapshot files under its type library, in any
+// registry view. Other programs of the prefix change the rest of HKEY_CLASSES_ROOT
+// meanwhile (Wine registers its own classes and type libraries on their first use).
+class OwnedKeys {
+public:
+    OwnedKeys(const std::vector<std::wstring>& keyPaths, const RegistrySnapshot& registered) {
+        for (const std::wstring& path : keyPaths) {
+            const std::vector<std::wstring> parts = components(upperCase(path));
+            if (parts.empty())
+                continue;
+            const bool underRoot =
+                parts[0] == L"CLSID" || parts[0] == L"TYPELIB" || parts[0] == L"INTERFACE";
+            if (!underRoot)
+                names_.push_back(parts[0]);
+            else if (parts.size() > 1)
+                names_.push_back(parts[1]);
+        }
+        const std::size_t own = names_.size();
+        for (const auto& [key, value] : registered) {
+            const std::vector<std::wstring> parts = components(key);
+            if (parts.size() == 4 && parts[0] == L"INTERFACE" && parts[2] == L"TYPELIB" &&
+                parts[3] == L"[]")
+                for (std::size_t i = 0; i < own; ++i)
+                    if (upperCase(value).find(names_[i]) != std::wstring::npos)
+                        names_.push_back(parts[1]);
+        }
+    }
+    bool operator()(const std::wstring& snapshotKey) const {
+        for (const std::wstring& part : components(snapshotKey))
+            for (const std::wstring& name : names_)
+                if (part == name)
+                    return true;
+        return false;
+    }
+
+private:
+    static std::vector<std::wstring> components(const std::wstring& path) {
+        std::vector<std::wstring> out;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            const std::size_t end = std::min(path.find(L'\\', start), path.size());
+            if (end > start)
+                out.push_back(path.substr(start, end - start));
+            start = end + 1;
+        }
+        return out;
+    }
+    std::vector<std::wstring> names_;
+};
 
 // A key that registration writes, with its expected default (or named) value; an
 // empty value means "the key exists".
@@ -117,7 +174,8 @@ struct ExpectedKey {
 };
 
 // regsvr32 writes every expected key, regsvr32 /u removes them all and leaves
-// HKEY_CLASSES_ROOT as it was; unregistering again is no failure.
+// every key under the library's own names as it was; unregistering again is no
+// failure.
 inline void checkSelfRegistration(const std::wstring& library,
                                   const std::vector<ExpectedKey>& keys) {
     regsvr32(L"/u /s", library); // what an interrupted run may have left
@@ -134,7 +192,11 @@ inline void checkSelfRegistration(const std::wstring& library,
     ASSERT_EQ(regsvr32(L"/u /s", library), 0u);
     for (const ExpectedKey& k : keys)
         EXPECT_FALSE(classesKeyExists(k.key)) << wideToUtf8(k.key) << " is left";
-    EXPECT_EQ(snapshotDifferences(before, classesSnapshot()), std::vector<std::string>{});
+    std::vector<std::wstring> paths;
+    for (const ExpectedKey& k : keys)
+        paths.push_back(k.key);
+    EXPECT_EQ(snapshotDifferences(before, classesSnapshot(), OwnedKeys(paths, registered)),
+              std::vector<std::string>{});
     EXPECT_EQ(regsvr32(L"/u /s", library), 0u);
 }
 
