@@ -240,6 +240,27 @@ void EventArgs::addShortRef(short& value) {
     writeBacks_.push_back([&s, &value, passed = value] { writeIfChanged(value, passed, s); });
 }
 
+std::unique_ptr<EventArgs> EventArgs::keptCopy() const {
+    auto copy = std::make_unique<EventArgs>();
+    for (const VARIANTARG& a : args_) {
+        switch (V_VT(&a)) {
+        case VT_BYREF | VT_BSTR:
+            copy->addBstrRef(copy->ownTexts_.emplace_back(bstrToUtf8(*V_BSTRREF(&a))));
+            break;
+        case VT_BYREF | VT_VARIANT:
+            copy->addVariantRef(copy->ownTexts_.emplace_back(variantToUtf8(*V_VARIANTREF(&a))));
+            break;
+        case VT_BYREF | VT_I2:
+            copy->addShortRef(copy->ownShorts_.emplace_back(*V_I2REF(&a)));
+            break;
+        default: // VT_BSTR, the only argument by value
+            copy->addBstr(bstrToUtf8(V_BSTR(&a)));
+            break;
+        }
+    }
+    return copy;
+}
+
 DISPPARAMS EventArgs::params() {
     reversed_.assign(args_.rbegin(), args_.rend());
     DISPPARAMS p{};

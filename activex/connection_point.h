@@ -10,6 +10,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -80,10 +81,18 @@ public:
     DISPPARAMS params();
     void writeBack();
 
+    // The arguments with the values they hold now, owned by the copy: its by-reference
+    // arguments refer to storage of its own, so a sink called with it later writes
+    // into that and nowhere else.
+    std::unique_ptr<EventArgs> keptCopy() const;
+
 private:
     std::deque<Bstr> bstrs_;
     std::deque<Variant> variants_;
     std::deque<short> shorts_;
+    // The variables of a kept copy's by-reference arguments.
+    std::deque<std::string> ownTexts_;
+    std::deque<short> ownShorts_;
     std::vector<VARIANTARG> args_; // declaration order
     std::vector<VARIANTARG> reversed_;
     std::vector<std::function<void()>> writeBacks_;

@@ -92,13 +92,52 @@ HRESULT ControlBase::queryControlInterface(REFIID riid, void** ppv) noexcept {
     return S_OK;
 }
 
-void ControlBase::fire(DISPID id, EventArgs& args) {
-    // Events raised while the host has them frozen are dropped, not queued: the
-    // by-reference arguments of a queued event could no longer reach the control.
-    if (!events_ || eventsFrozen())
+void ControlBase::fire(DISPID id, EventArgs& args, WhileFrozen whileFrozen) {
+    if (!events_)
         return;
+    {
+        std::lock_guard lock(frozenMutex_);
+        const bool kept = whileFrozen == WhileFrozen::Keep;
+        if (freezeCount_ > 0 || (kept && !kept_.empty())) {
+            if (!kept)
+                return;
+            if (kept_.size() >= kKeptEventLimit)
+                kept_.pop_front();
+            kept_.push_back({id, args.keptCopy()});
+            return;
+        }
+    }
     ComPtr<IUnknown> keep(identity()); // a sink may release the control
     fireEvent(*events_, id, args);
+}
+
+void ControlBase::raiseKeptEvents() {
+    ComPtr<IUnknown> keep(identity()); // a sink may release the control
+    {
+        std::lock_guard lock(frozenMutex_);
+        // A thaw inside a handler of a kept event: the raising under way goes on.
+        if (raisingKept_)
+            return;
+        raisingKept_ = true;
+    }
+    struct Done {
+        ControlBase& c;
+        ~Done() {
+            std::lock_guard lock(c.frozenMutex_);
+            c.raisingKept_ = false;
+        }
+    } done{*this};
+    for (;;) {
+        KeptEvent next;
+        {
+            std::lock_guard lock(frozenMutex_);
+            if (freezeCount_ > 0 || kept_.empty())
+                return;
+            next = std::move(kept_.front());
+            kept_.pop_front();
+        }
+        fireEvent(*events_, next.id, *next.args);
+    }
 }
 
 void ControlBase::readAmbients() {
@@ -142,7 +181,7 @@ void ControlBase::raiseFormEvent(FormEvent event) {
     if (!raisesFormEvents())
         return;
     EventArgs none;
-    fire(static_cast<DISPID>(event), none);
+    fire(static_cast<DISPID>(event), none, WhileFrozen::Drop);
 }
 
 void ControlBase::keyPressed(wchar_t key) {
@@ -208,7 +247,7 @@ LRESULT ControlBase::handleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         short key = static_cast<short>(wp);
         EventArgs args;
         args.addShortRef(key);
-        fire(static_cast<DISPID>(FormEvent::KeyPress), args);
+        fire(static_cast<DISPID>(FormEvent::KeyPress), args, WhileFrozen::Drop);
         if (key != 0 && hwnd())
             keyPressed(static_cast<wchar_t>(key));
         return 0;
@@ -548,11 +587,16 @@ HRESULT ControlBase::OnAmbientPropertyChange(DISPID id) {
 }
 
 HRESULT ControlBase::FreezeEvents(BOOL freeze) {
-    if (freeze)
-        ++freezeCount_;
-    else if (freezeCount_ > 0)
-        --freezeCount_;
-    return S_OK;
+    bool thawed = false;
+    {
+        std::lock_guard lock(frozenMutex_);
+        if (freeze)
+            ++freezeCount_;
+        else if (freezeCount_ > 0)
+            thawed = --freezeCount_ == 0;
+    }
+    // The last freeze undone: what was kept meanwhile reaches the sinks now.
+    return thawed ? comGuard([&] { raiseKeptEvents(); }) : S_OK;
 }
 
 // --- IViewObject, IViewObject2 ---

@@ -15,7 +15,9 @@
 
 #include <atomic>
 #include <climits>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -139,7 +141,12 @@ public:
     // State a host and the control itself see.
     SIZEL extent() const noexcept { return extent_; }
     bool inPlaceActive() const noexcept { return inPlaceActive_; }
-    bool eventsFrozen() const noexcept { return freezeCount_ > 0; }
+    // The events that may wait while the host has frozen events (see WhileFrozen).
+    static constexpr size_t kKeptEventLimit = 64;
+    bool eventsFrozen() const noexcept {
+        std::lock_guard lock(frozenMutex_);
+        return freezeCount_ > 0;
+    }
     // Run time (ambient UserMode true, also without a site) or design time.
     bool userMode() const noexcept { return userMode_; }
     HWND controlWindow() const noexcept { return hwnd(); }
@@ -170,15 +177,28 @@ protected:
     HRESULT queryControlInterface(REFIID riid, void** ppv) noexcept;
     ITypeLib& typeLib() const noexcept { return *typeLib_.get(); }
     const ControlClass& controlClass() const noexcept { return cls_; }
-    // Raises an event at the source interface's sinks; while the host has
-    // frozen events the call is dropped (see FreezeEvents).
-    void fire(DISPID id, EventArgs& args);
+    // What an event raised while the host has frozen events (FreezeEvents) becomes.
+    enum class WhileFrozen {
+        // Kept, with the values its arguments hold, and raised when the host thaws
+        // events, in the order of raising. At most kKeptEventLimit wait; beyond that
+        // the oldest goes. A sink called then writes into the kept copy only: by-reference
+        // arguments no longer reach the variables they were raised with.
+        Keep,
+        // Dropped: the form's events (mouse, keys, paint, activation).
+        Drop,
+    };
+    // Raises an event at the source interface's sinks. While kept events wait to be
+    // raised, a new one that would be kept joins them, so they all come in order.
+    void fire(DISPID id, EventArgs& args, WhileFrozen whileFrozen = WhileFrozen::Keep);
 
 private:
     enum class FormEvent : DISPID;
 
     LRESULT handleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void raiseFormEvent(FormEvent event);
+    // At the thaw: raises the kept events in order until none is left or the host
+    // freezes events again (in a handler); the rest wait for the next thaw.
+    void raiseKeptEvents();
     PersistedState currentState() const;
     bool isDirty() const noexcept;
     // The state now is the clean one (initialised, loaded or saved).
@@ -211,7 +231,16 @@ private:
     bool inPlaceActive_ = false;
     bool uiActive_ = false;
     bool clicked_ = false; // the left button went down in the form
+    // The host's freezes and the events kept meanwhile; a free-threaded host may
+    // freeze and thaw while an event is raised on another thread.
+    struct KeptEvent {
+        DISPID id = 0;
+        std::unique_ptr<EventArgs> args;
+    };
+    mutable std::mutex frozenMutex_;
     int freezeCount_ = 0;
+    std::deque<KeptEvent> kept_;
+    bool raisingKept_ = false;
 };
 
 template <typename Derived, typename Interface>

@@ -36,13 +36,7 @@ void DeviceLines::CalibrateZeroLevels(THidDevice& HidDev, std::uint8_t, const st
                                       std::uint16_t Size) {
     if (!serving(HidDev))
         return;
-    const Payload d = payload(Data, Size);
-    for (int c = 0; c < kLinesPerDevice; ++c) {
-        int sum = 0;
-        for (int i = 0; i < kGroups; ++i)
-            sum += signalpath::descramble(c + 1, d[4 * i + c]);
-        ZeroLevel[c] = signalpath::meanOfSixteen(sum);
-    }
+    calibration_.calibrate(payload(Data, Size), ZeroLevel);
     HidDev.SetDataHandler(THidDataEvent::of<&DeviceLines::DetectLineActivity>(*this));
 }
 
@@ -50,6 +44,9 @@ void DeviceLines::DetectLineActivity(THidDevice& HidDev, std::uint8_t, const std
                                      std::uint16_t Size) {
     if (!serving(HidDev))
         return;
+    // Every report, until each line that rang at calibration has been found at rest.
+    if (calibration_.following())
+        calibration_.follow(payload(Data, Size), ZeroLevel);
     if (ReportSkipCount < kReportsPassedOver) {
         ++ReportSkipCount;
         return;

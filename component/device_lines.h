@@ -8,6 +8,7 @@
 #include "component/line_decoder.h"
 #include "hidcontroller/hid_device.h"
 #include "signalpath/tone.h"
+#include "signalpath/zero_level.h"
 
 #include <array>
 #include <cstdint>
@@ -49,8 +50,12 @@ public:
 
     // Begins serving `device` at calibration (pairing).
     void serve(hidcontroller::THidDevice& device);
-    // Serves no device any more (its release).
-    void stopServing() { served_ = nullptr; }
+    // Serves no device any more (its release). A capture under way ends here: the
+    // device's next capture starts at its first report, not where this one stopped.
+    void stopServing() {
+        served_ = nullptr;
+        CaptureReportIndex = 0;
+    }
     const hidcontroller::THidDevice* served() const { return served_; }
 
     // The two tone tests of line 1..4 over its DetectionBuffer.
@@ -83,6 +88,8 @@ private:
 
     DeviceLinesOwner& owner_;
     int device_;
+    // The lines' levels from the calibration report on, until each is found at rest.
+    signalpath::ZeroLevelCalibration calibration_;
     hidcontroller::THidDevice* served_ = nullptr;
     LineDecoder decoder_;
 };

@@ -11,11 +11,6 @@ using decoding::CountedFrame;
 namespace {
 
 constexpr int kLengthBits = 8;
-// From a single-data header at p: its length character's data bits at p + 21; the
-// last date-and-time character at p + 100 stands where a counted frame has its
-// length character (frame position 11), so the frame is anchored 10 before it.
-constexpr int kSingleDataLengthAt = 21;
-constexpr int kSingleDataFrameAt = 100 - 10;
 constexpr int kNumberLengthAt = 11;
 
 // The length character's data bits from pos, when all of them are in the string.
@@ -28,15 +23,15 @@ std::optional<int> lengthAt(const BitString& bits, int pos) {
 } // namespace
 
 FrameSearch searchFrame(const BitString& bits, int last, int& n) {
-    const decoding::PositionSet single = bits.positionsOf(SdmfHeaderPattern);
+    const decoding::PositionSet single = bits.positionsOf(decoding::SdmfHeaderPattern);
     const decoding::PositionSet number = bits.positionsOf(decoding::NumberParameterPattern);
     const decoding::PositionSet either = single | number;
     for (int p = either.firstIn(1, last); p != 0; p = either.firstIn(p + 1, last)) {
         if (single.contains(p)) {
-            if (const auto length = lengthAt(bits, p + kSingleDataLengthAt))
-                n = *length - kDateTimeCharacters;
+            if (const auto length = lengthAt(bits, p + decoding::kSingleDataLengthAt))
+                n = *length - decoding::kDateTimeCharacters;
             // A single-data header ends the search whatever its length says.
-            return {CountedFrame{&bits, p + kSingleDataFrameAt, n}, true};
+            return {CountedFrame{&bits, p + decoding::kSingleDataNumberFrameAt, n}, true};
         }
         if (const auto length = lengthAt(bits, p + kNumberLengthAt))
             n = *length;

@@ -19,10 +19,6 @@ namespace component {
 inline constexpr int kCaptureReports = 305;
 inline constexpr int kCaptureSamples = kCaptureReports * 16;
 
-// Ten mark bits, the character of byte 0x04 (the single-data message type) and the
-// start bit of the length character.
-inline constexpr decoding::Pattern SdmfHeaderPattern{"111111111100010000010"};
-
 // Each pass searches every position of its bit strings but the last.
 inline constexpr std::array<decoding::PassPlan, 2> kDecoderPasses = {{
     {decoding::StepPattern776, 0, 10, 729},
@@ -34,8 +30,6 @@ static_assert(kDecoderPasses[1].lastSample() < kCaptureSamples);
 // Calling-number parameters of 3 to 13 digits are taken; others are passed over.
 inline constexpr int kFewestDigits = 3;
 inline constexpr int kMostDigits = 13;
-// The single-data message's length counts its eight date-and-time characters.
-inline constexpr int kDateTimeCharacters = 8;
 
 // What one frame search of a bit string found. The digit count of the last complete
 // length character stays in `n` across the start offsets of a run.

@@ -152,6 +152,17 @@ void TNorvellix_Component::HidCtlDeviceChange(THidDeviceController&) {
 void TNorvellix_Component::setBuffers(THidDevice& device) {
     device.SetInputBufferCount(kInputBufferCount);
     device.SetOverlappedInputBufferCount(kInputBufferCount);
+    device.SetDataErrorHandler(
+        hidcontroller::THidDataErrorEvent::of<&TNorvellix_Component::HidCtlDeviceDataError>(*this));
+}
+
+void TNorvellix_Component::HidCtlDeviceDataError(THidDevice& HidDev, std::uint32_t Error) {
+    // Pulled out and plugged back in while a pass held this thread (its pauses), the
+    // device keeps its instance, and the passes of the notifications that waited found
+    // its old object still plugged: only its reads tell. A device being released is no
+    // longer paired; its reads are not looked at.
+    if (&HidDev == Device1_ || &HidDev == Device2_)
+        (void)HidCtl_->DeviceReadFailed(HidDev, Error); // marked or not, nothing more to do
 }
 
 void TNorvellix_Component::startWatch(int device) {

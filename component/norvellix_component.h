@@ -83,6 +83,9 @@ public:
     // The controller's handlers.
     bool HidCtlEnumerate(hidcontroller::THidDevice& HidDev, int Idx);
     void HidCtlDeviceChange(hidcontroller::THidDeviceController& Sender);
+    // The data-error handler of each paired device: a device whose reads fail because
+    // its handle is gone counts as changed, and is paired again from its new handle.
+    void HidCtlDeviceDataError(hidcontroller::THidDevice& HidDev, std::uint32_t Error);
 
     struct ListItem {
         std::u16string text; // the first 39 characters of the device name
@@ -101,9 +104,9 @@ private:
     void SendStartCommand(int device) override;
     void raiseCall(int device, int line, const std::string& number) override;
     void releaseDevices();
-    // The steps of pairing one device: buffers, then (after its event) the start
-    // command, the pause and the calibration handler.
-    static void setBuffers(hidcontroller::THidDevice& device);
+    // The steps of pairing one device: buffers and its data-error handler, then (after
+    // its event) the start command, the pause and the calibration handler.
+    void setBuffers(hidcontroller::THidDevice& device);
     void startWatch(int device);
     std::string otherInfo(const hidcontroller::THidDeviceController& counter) const;
 

@@ -62,6 +62,7 @@ void CrmControl::UserControl_Terminate() {
 void CrmControl::RaiseDisconnected() {
     sv_.CalibratedBeforeTakeIn = false; // no earlier connection stands after this
     sv_.Device2Reported = false;
+    sv_.LossReportedPath = sv_.StartedDevicePath;
     events_.OnDeviceDisconnected(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
 }
 
@@ -89,7 +90,7 @@ void CrmControl::LatchTwoDevices() {
     if (SecondDeviceScanDue()) {
         d.ScanDevicePresence();
         if (d.MatchingDeviceCount < 2)
-            sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+            sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
     }
     if (d.MatchingDeviceCount == 2 && !sv_.TwoDeviceRescanDone) {
         CloseReadHandles();
@@ -114,12 +115,19 @@ void CrmControl::LatchTwoDevices() {
 bool CrmControl::SecondDeviceScanDue() {
     const auto& d = link_;
     if (!d.DeviceDetected_1 || !d.Device1Seen || d.Device2Seen || sv_.TwoDeviceMode) {
-        sv_.SecondDeviceScanTicks = 0;
+        sv_.SecondDeviceScanWaiting = false;
         return false;
     }
-    if (++sv_.SecondDeviceScanTicks < sv_.SecondDeviceScanInterval)
+    const platform::Dword now = d.GetTickCount();
+    if (!sv_.SecondDeviceScanWaiting) {
+        sv_.SecondDeviceScanWaiting = true;
+        sv_.SecondDeviceScanSince = now;
         return false;
-    sv_.SecondDeviceScanTicks = 0;
+    }
+    // Unsigned, so that the clock's wrap after 49.7 days changes nothing.
+    if (now - sv_.SecondDeviceScanSince < sv_.SecondDeviceScanInterval)
+        return false;
+    sv_.SecondDeviceScanSince = now;
     return true;
 }
 
@@ -146,7 +154,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         setNoDevices(d);
         sv_.CalibrationDone = false;
         sv_.DeviceStarted = false;
-        sv_.SecondDeviceScanInterval = kSecondDeviceScanTicks;
+        sv_.SecondDeviceScanInterval = kSecondDeviceScanMs;
         RaiseDisconnected();
     } else {
         // Lost before the host heard of it: Device1's connection stands as it was
@@ -156,7 +164,7 @@ void CrmControl::LeaveTwoDeviceMode() {
         if (sv_.CalibrationDone)
             sv_.CalibrationDelayTicks = 0;
         sv_.SecondDeviceScanInterval =
-            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanTicks);
+            std::min(2 * sv_.SecondDeviceScanInterval, kMaxSecondDeviceScanMs);
     }
 }
 
@@ -220,7 +228,10 @@ void CrmControl::SuperviseConnection() {
         d.MatchingDeviceCount = 0;
         d.FindDevice1();
         if (sv_.DeviceStarted) {
-            RaiseDisconnected();
+            // The host is told of a loss once: a device that is found again but fails
+            // again (plugged in and silent) is tried on quietly until it connects.
+            if (sv_.LossReportedPath.empty() || sv_.LossReportedPath != sv_.StartedDevicePath)
+                RaiseDisconnected();
             sv_.DeviceStarted = false;
         }
         return;
@@ -250,6 +261,7 @@ void CrmControl::SuperviseConnection() {
 // of its own.
 void CrmControl::FirstSight() {
     auto& d = link_;
+    sv_.StartedDevicePath = d.DevicePathName_1;
     d.DeviceSerialNumber_1 = devicelink::PathSerial(d.DevicePathName_1);
     d.DeviceSerialNumber_2 = devicelink::PathSerial(d.DevicePathName_2);
     BuildStartCommand();
@@ -272,27 +284,30 @@ void CrmControl::DrawStartCommandFiller() {
 // A device whose read fails is lost and keeps its zero levels: its buffer holds no
 // fresh report. The connection is reported only when Device1 calibrated; a lost
 // Device2 is reported as absent ("0"). Either loss takes its usual course in the
-// next tick.
+// next tick. A line that rings now is given its resting level later, by the line
+// watch's reports (WatchLines).
 void CrmControl::CalibrateAndReportConnection() {
-    const auto calibrate = [this](const auto& report, int firstLine) {
-        int sum[kLinesPerDevice] = {};
-        for (int g = 0; g < kGroups; ++g)
-            for (int p = 1; p <= kLinesPerDevice; ++p)
-                sum[p - 1] += signalpath::descramble(p, report[4 * g + p]);
-        for (int p = 1; p <= kLinesPerDevice; ++p)
-            zeroLevel_[firstLine - 1 + p - 1] = signalpath::meanOfSixteen(sum[p - 1]);
-    };
     if (!ReadReport(1))
         return;
-    calibrate(link_.ReadBuffer_1, 1);
+    calibration_[0].calibrate(reportSamples(1), zeroLevels(1));
     if (link_.Device2Seen) {
         if (ReadReport(2))
-            calibrate(link_.ReadBuffer_2, kLinesPerDevice + 1);
+            calibration_[1].calibrate(reportSamples(2), zeroLevels(2));
         else
             setNoDevice(link_.DeviceSerialNumber_2);
     }
     sv_.Device2Reported = link_.DeviceSerialNumber_2 != kNoDevice;
+    sv_.LossReportedPath.clear();
     events_.OnDeviceConnection(link_.DeviceSerialNumber_1, link_.DeviceSerialNumber_2);
+}
+
+signalpath::ZeroLevelCalibration::Levels CrmControl::zeroLevels(int device) {
+    return signalpath::ZeroLevelCalibration::Levels(
+        zeroLevel_.data() + (device - 1) * kLinesPerDevice, kLinesPerDevice);
+}
+
+signalpath::ReportSamples CrmControl::reportSamples(int device) const {
+    return std::span(link_.slot(device).ReadBuffer).subspan<1>();
 }
 
 void CrmControl::SampleDevice(int device) {
@@ -332,14 +347,18 @@ bool CrmControl::ReadReport(int device) {
 
 // A read that fails leaves the device's buffer as it was: its lines are tested
 // and captured on that content, and the supervision handles the loss next tick.
+// From calibration on, each fresh report also goes to the device's zero levels, before
+// its samples are corrected by them.
 void CrmControl::WatchLines() {
     const bool second = link_.Device2Seen;
-    ReadReport(1);
-    SampleDevice(1);
-    if (second) {
-        ReadReport(2);
-        SampleDevice(2);
-    }
+    const auto sample = [this](int device) {
+        if (ReadReport(device) && sv_.CalibrationDone)
+            calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
+        SampleDevice(device);
+    };
+    sample(1);
+    if (second)
+        sample(2);
     const int lastLine = second ? kLineCount : kLinesPerDevice;
     for (int k = 1; k <= lastLine; ++k)
         TestLine(k);

@@ -6,7 +6,9 @@
 
 #include "crmcontrol/control_events.h"
 #include "crmcontrol/line_decoder.h"
+#include "platform/types.h"
 #include "signalpath/tone.h"
+#include "signalpath/zero_level.h"
 
 #include <array>
 #include <cstdint>
@@ -36,11 +38,13 @@ struct LineState {
 };
 
 // While Device1 is seen and Device2 is not, a presence scan looks for a second device
-// every so many ticks (about half a second at the devices' pace); the wait doubles,
-// up to its bound, after each second device that was taken in and lost before the
-// host heard of it (a device that stays silent costs every look a read time-out).
-inline constexpr int kSecondDeviceScanTicks = 250;
-inline constexpr int kMaxSecondDeviceScanTicks = 32 * kSecondDeviceScanTicks;
+// every half second, counted on the platform's clock: a tick of the 1 ms timer lasts
+// 10 to 16 ms on Windows, so a count of ticks would wait that much longer. The wait
+// doubles, up to its bound, after each second device that was taken in and lost
+// before the host heard of it (a device that stays silent costs every look a read
+// time-out).
+inline constexpr platform::Dword kSecondDeviceScanMs = 500;
+inline constexpr platform::Dword kMaxSecondDeviceScanMs = 32 * kSecondDeviceScanMs;
 
 // The supervision flags of one control instance.
 struct SupervisionState {
@@ -51,15 +55,22 @@ struct SupervisionState {
     bool CalibrationDone = false;
     std::int16_t CalibrationDelayTicks = 0;
     bool DeviceStarted = false;
-    // The look for a second device: ticks counted towards it, and the wait.
-    int SecondDeviceScanTicks = 0;
-    int SecondDeviceScanInterval = kSecondDeviceScanTicks;
+    // The look for a second device: whether its wait runs, since when (the platform's
+    // milliseconds), and how long it is.
+    bool SecondDeviceScanWaiting = false;
+    platform::Dword SecondDeviceScanSince = 0;
+    platform::Dword SecondDeviceScanInterval = kSecondDeviceScanMs;
     // Whether Device1's connection had been reported when the latch last took two
     // devices in; it stands if the second one is lost before it is reported.
     bool CalibratedBeforeTakeIn = false;
     // Whether the last connection reported to the host named Device2 (its calibration
     // read may have failed, and then it was reported as absent).
     bool Device2Reported = false;
+    // Device1's interface path at its last first sight, and that of the device whose
+    // loss the host was last told of ("" once a connection is reported again): a
+    // failed attempt at that device before then raises no further disconnection.
+    std::string StartedDevicePath;
+    std::string LossReportedPath;
 };
 
 class CrmControl {
@@ -109,6 +120,9 @@ private:
     // lost, the tick makes no further read of it. False when it is lost.
     bool ReadReport(int device);
     void SampleDevice(int device); // device 1 or 2: its lines 4(device-1)+1..+4
+    // The zero levels of device 1 or 2's lines, and the report it read last.
+    signalpath::ZeroLevelCalibration::Levels zeroLevels(int device);
+    signalpath::ReportSamples reportSamples(int device) const;
     void TestLine(int lineIndex);
     void Capture();
     // The line's decoders over its capture, then the raise of what they found.
@@ -125,6 +139,8 @@ private:
     int activityThreshold_ = 100;
     SupervisionState sv_;
     std::array<int, kLineCount> zeroLevel_{};
+    // Per device: its lines' levels from calibration on, until each is found at rest.
+    std::array<signalpath::ZeroLevelCalibration, 2> calibration_{};
     std::array<LineState, kLineCount> lines_{};
     bool captureRequested_ = false;
     std::int16_t captureSampleIndex_ = 0;

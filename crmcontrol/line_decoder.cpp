@@ -45,6 +45,8 @@ void LineDecoder::decide(std::span<const int> samples) {
 std::optional<std::string> LineDecoder::searchFrames(decoding::BitPasses& passes) {
     if (auto number = searchCountedFrames(passes))
         return number;
+    if (auto number = searchSingleDataFrames(passes))
+        return number;
     return searchFixedFrames(passes);
 }
 
@@ -65,9 +67,53 @@ std::optional<std::string> LineDecoder::searchCountedFrames(decoding::BitPasses&
     return std::nullopt;
 }
 
+std::optional<std::string> LineDecoder::searchSingleDataFrames(decoding::BitPasses& passes) {
+    KeptNumber.clear();
+    for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
+        const decoding::PassPlan& plan = kDecoderPasses[pass];
+        for (int o = plan.firstOffset; o <= plan.lastOffset; ++o) {
+            // The date and time are checked as digits with the number, so that the
+            // number is read from where the length character puts it.
+            const auto frame = decoding::findSingleDataFrame(passes.bitPass(pass, o), kSearchFirst,
+                                                             kSearchLast, kCountedFrameLengths);
+            if (!frame)
+                continue;
+            if (decoding::judgeFrame(frame->number(), DecodedNumber, KeptNumber).accepted())
+                return DecodedNumber;
+        }
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// Whether a bit string of the run shows a single-data message: its length
+// character followed by the digits it counts, whatever their number. The later
+// start offsets begin past it, so a capture is judged by all of its strings.
+bool carriesSingleDataMessage(decoding::BitPasses& passes) {
+    constexpr decoding::CountedFrameLengths kAnyLength{0, 255 - decoding::kDateTimeCharacters};
+    for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
+        const decoding::PassPlan& plan = kDecoderPasses[pass];
+        for (int o = plan.firstOffset; o <= plan.lastOffset; ++o)
+            if (decoding::findSingleDataFrame(passes.bitPass(pass, o), kSearchFirst, kSearchLast,
+                                              kAnyLength))
+                return true;
+    }
+    return false;
+}
+
+} // namespace
+
 std::optional<std::string> LineDecoder::searchFixedFrames(decoding::BitPasses& passes) {
     using namespace decoding;
     KeptNumber.clear();
+    // In a single-data message every run of digits before its checksum begins with
+    // the date and time and ends with the number: a fixed frame there would hold
+    // some of those, or only part of the number. Its number is taken whole from its
+    // length, or not at all. (A capture that begins after the length character
+    // shows no single-data message: its digits are searched as ever.)
+    if (carriesSingleDataMessage(passes))
+        return std::nullopt;
     for (int pass = 0; pass < static_cast<int>(kDecoderPasses.size()); ++pass) {
         const PassPlan& plan = kDecoderPasses[pass];
         for (int o = plan.firstOffset; o <= plan.lastOffset; ++o) {

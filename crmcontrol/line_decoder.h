@@ -1,9 +1,11 @@
 // The control's two frame decoders of one line: the counted-frame decoder, which
 // corrects and gates a capture and looks for the calling-number parameter with
-// its length character, and the fixed-frame decoder it falls back on, which looks
-// for 11-digit numbers beginning with "0" and 7-digit numbers followed by a mark
-// run. Both take a number only when two successive frames of their run agree, and
-// return it: the control raises it and sets the other lines' stages.
+// its length character, then for a single-data message, whose length character
+// counts its date and time and the number after them, and the fixed-frame decoder
+// it falls back on, which looks for 11-digit numbers beginning with "0" and 7-digit
+// numbers followed by a mark run outside single-data messages. Each search takes a
+// number only when two successive frames of its run agree, and returns it: the
+// control raises it and sets the other lines' stages.
 #pragma once
 
 #include "crmcontrol/line_members.h"
@@ -50,7 +52,9 @@ public:
 
     // One run after a capture: CaptureBuffer entries 0..1791 hold raw samples and
     // are overwritten with their zero-corrected values (up to the sample at which
-    // the gate fails). Falls back on the fixed-frame decoder when nothing is found.
+    // the gate fails). Looks for a single-data message when it finds no
+    // calling-number parameter, and falls back on the fixed-frame decoder when
+    // nothing is found.
     // The number to raise (DecodedNumber), if any. A buffer of fewer than 1,792
     // entries is left alone and yields nothing.
     std::optional<std::string> CountedFrameDecoder(std::span<int> CaptureBuffer, int ZeroLevel);
@@ -59,10 +63,15 @@ public:
     std::optional<std::string> FixedFrameDecoder(std::span<const int> CaptureBuffer);
 
     // The frame searches after the gate, over given bit passes (of the plans
-    // above); each empties KeptNumber first. The number of the frame accepted.
+    // above); each empties KeptNumber first. The number of the frame accepted. The
+    // fixed-frame search finds nothing in a capture that carries a single-data
+    // message (one of its strings shows its length character and the digits it
+    // counts).
     std::optional<std::string> searchCountedFrames(decoding::BitPasses& passes);
+    std::optional<std::string> searchSingleDataFrames(decoding::BitPasses& passes);
     std::optional<std::string> searchFixedFrames(decoding::BitPasses& passes);
-    // The counted-frame search and, when it found nothing, the fixed-frame one.
+    // The counted-frame search, then the single-data one and the fixed-frame one,
+    // each only when the one before found nothing.
     std::optional<std::string> searchFrames(decoding::BitPasses& passes);
 
     const LineMember& member() const { return member_; }

@@ -53,6 +53,16 @@ bool BitString::matches(int pos, const Pattern& p) const {
     return field(pos, p.length) == p.bits;
 }
 
+bool BitString::matchesClipped(int pos, const Pattern& p) const {
+    if (pos >= 1)
+        return matches(pos, p);
+    const int skip = 1 - pos;
+    const int kept = p.length - skip;
+    if (kept < 1 || kept > size_)
+        return false;
+    return field(1, kept) == ((p.bits >> skip) & ((std::uint64_t{1} << kept) - 1));
+}
+
 std::uint64_t BitString::field(int pos, int count) const {
     const std::uint64_t v = wordAt(words_, pos - 1);
     return count >= 64 ? v : v & ((std::uint64_t{1} << count) - 1);

@@ -55,6 +55,10 @@ public:
     // True when the pattern stands at pos; a pattern that would reach outside the
     // string does not match.
     bool matches(int pos, const Pattern& p) const;
+    // The same where the pattern may begin before the first character (pos below 1):
+    // only its characters inside the string are compared, as in a string that starts
+    // part-way into the pattern; at least one of them must be.
+    bool matchesClipped(int pos, const Pattern& p) const;
 
     // The count characters from pos (count <= 64, all inside the string), character
     // pos in bit 0: the LSB-first reading of those characters.

@@ -55,6 +55,49 @@ std::optional<CountedFrame> findCountedFrame(const BitString& bits, int first, i
     return std::nullopt;
 }
 
+CountedFrame SingleDataFrame::number() const {
+    return CountedFrame{message.bits, message.start + kCharacterBits * kDateTimeCharacters,
+                        message.n - kDateTimeCharacters};
+}
+
+namespace {
+
+// The frame of the single-data header at p, when its length character lies in the
+// string, gives a number of `lengths` digits and is followed by as many digit
+// characters as it counts.
+std::optional<SingleDataFrame> singleDataFrameAt(const BitString& bits, int p,
+                                                 CountedFrameLengths lengths) {
+    if (p + kSingleDataLengthAt + 7 > bits.size())
+        return std::nullopt;
+    std::array<char, 8> lengthText;
+    const int length =
+        signalpath::BinarydenDesimale(bits.text(p + kSingleDataLengthAt, 8, lengthText));
+    const int n = length - kDateTimeCharacters;
+    if (n < lengths.minimum || n > lengths.maximum)
+        return std::nullopt;
+    const SingleDataFrame frame{CountedFrame{&bits, p + kSingleDataTypeAt, length}};
+    if (!frame.message.passesBoundaryChecks())
+        return std::nullopt;
+    return frame;
+}
+
+} // namespace
+
+std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
+                                                   CountedFrameLengths lengths) {
+    // A capture that begins inside the header keeps its last characters, down to the
+    // length character's start bit.
+    for (int p = 1 - (SdmfHeaderPattern.length - 1); p < 1; ++p)
+        if (bits.matchesClipped(p, SdmfHeaderPattern))
+            if (auto frame = singleDataFrameAt(bits, p, lengths))
+                return frame;
+    const PositionSet headers = bits.positionsOf(SdmfHeaderPattern);
+    for (int p = headers.firstIn(first, last); p != 0; p = headers.firstIn(p + 1, last))
+        if (auto frame = singleDataFrameAt(bits, p, lengths))
+            return frame;
+    return std::nullopt;
+}
+
 FrameMarks judgeFrame(const CountedFrame& frame, std::string& DecodedNumber,
                       std::string& KeptNumber, int minimumDigits) {
     FrameMarks marks;

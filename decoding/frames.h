@@ -22,6 +22,9 @@ inline constexpr Pattern LastDigitTailPattern{"11001"};
 inline constexpr Pattern LeadingZeroDigitPattern{"0000011001"};
 // Ten mark bits in a row.
 inline constexpr Pattern MarkRunPattern{"1111111111"};
+// Ten mark bits, the character of byte 0x04 (the single-data message type) and the
+// start bit of the length character.
+inline constexpr Pattern SdmfHeaderPattern{"111111111100010000010"};
 
 inline constexpr int kCharacterBits = 10;
 
@@ -66,6 +69,41 @@ struct CountedFrameLengths {
 // search without a frame.
 std::optional<CountedFrame> findCountedFrame(const BitString& bits, int first, int last,
                                              CountedFrameLengths lengths = {});
+
+// A single-data message: its header, the length character, then as many digit
+// characters as the length says, the eight of the date and time (month, day, hour,
+// minute) first and the number after them.
+inline constexpr int kDateTimeCharacters = 8;
+// From the header at p: the type character at p + 10 and the data bits of the
+// length character at p + 21.
+inline constexpr int kSingleDataTypeAt = 10;
+inline constexpr int kSingleDataLengthAt = 21;
+// The number read as a counted frame of its own begins at p + 90, so that its
+// digits follow the last date-and-time character (at p + 100), which stands in its
+// length character's place.
+inline constexpr int kSingleDataNumberFrameAt =
+    kSingleDataTypeAt + kCharacterBits * kDateTimeCharacters;
+
+struct SingleDataFrame {
+    // The type character, the length character and its L digits, laid out as a
+    // counted frame (its first ten characters are not examined).
+    CountedFrame message;
+
+    // The number: digits kDateTimeCharacters + 1 .. L of the message.
+    CountedFrame number() const;
+};
+
+// The first single-data message of the string whose length character lies in it,
+// gives a number of `lengths` digits after the date and time, and is followed by
+// that many digit characters (the boundary checks of its message frame): behind the
+// last characters of a header that began before the string (a capture that starts
+// inside it), down to the length's start bit, else behind a whole header at
+// positions first..last. Fewer than the header's last three characters (the type's
+// data bit 7 and stop bit, the length's start bit) do not tell it from the
+// multiple-data type 0x80, whose data bit 7 is 1; the digits that must follow the
+// length do, as a multiple-data message's parameters begin with a type character.
+std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
+                                                   CountedFrameLengths lengths = {});
 
 // What one frame that passed the boundary checks amounts to.
 struct FrameMarks {

@@ -128,6 +128,10 @@ public:
     // waiting out its whole limit.
     bool CanRead(int device) const;
 
+    // ---- The platform's millisecond clock (on the simulated bus, the bus's own), for
+    // the waits that a supervision counts in time rather than in ticks.
+    platform::Dword GetTickCount() const { return api_.GetTickCount(); }
+
     // ---- Errors and diagnostics.
     // Looks up the message of the last platform error and drops it.
     void CheckApiResult(std::string_view context);

@@ -5,6 +5,7 @@
 #include "hidcontroller/bindings.h"
 
 #include <cstring>
+#include <utility>
 
 namespace hidcontroller {
 
@@ -61,6 +62,15 @@ void THidDeviceController::DeviceChangeWindowProc(unsigned message, std::uintptr
     InDeviceChange_ = true;
     DeviceChange();
     InDeviceChange_ = false;
+    // The pass may have looked at a device before it was found lost (from a message
+    // loop inside one of its handlers), and the pass posted for it was dropped.
+    if (std::exchange(passOwed_, false))
+        postPass();
+}
+
+void THidDeviceController::postPass() {
+    if (window_)
+        window_->post(kWmDeviceChange, kDbtDevNodesChanged, 0);
 }
 
 void THidDeviceController::ListPresentDevices(List& fresh) {
@@ -249,6 +259,35 @@ int THidDeviceController::CountDevicesById(int vendor, int product) const {
             ++n;
     }
     return n;
+}
+
+namespace {
+
+// Errors of a read that say the handle no longer reaches its device: the device
+// behind it was removed, whatever is plugged in at its place now.
+bool handleLost(Dword error) {
+    switch (error) {
+    case kErrorDeviceNotConnected:
+    case kErrorInvalidHandle:
+    case kErrorBadCommand:
+    case kErrorGenFailure:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool THidDeviceController::DeviceReadFailed(THidDevice& device, Dword error) {
+    if (!handleLost(error) || !device.Plugged() || indexOf(device) < 0)
+        return false;
+    device.MarkUnplugged();
+    if (InDeviceChange_)
+        passOwed_ = true;
+    else
+        postPass();
+    return true;
 }
 
 void THidDeviceController::checkIn(THidDevice& released, THidDataEvent data, THidPlugEvent unplug,

@@ -33,6 +33,13 @@ public:
     bool AcquireDeviceAt(std::unique_ptr<THidDevice>& device, int index);
     // Plugged devices of that vendor and product (-1: any product).
     int CountDevicesById(int vendor, int product) const;
+    // A read of a listed, plugged device failed with `error` (a data-error handler's
+    // argument). When the error says that its handle no longer reaches the device (it
+    // was pulled out and plugged back in, and no pass saw it gone: the system kept its
+    // device instance), the object is marked unplugged and a pass is posted to the
+    // window: that pass removes the object, finds the interface again as an arrival and
+    // raises OnDeviceChange, so the device's user takes it afresh. True when marked.
+    bool DeviceReadFailed(THidDevice& device, platform::Dword error);
     // The hidden window's procedure.
     void DeviceChangeWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
 
@@ -84,6 +91,8 @@ private:
     void CallDeviceChangeHandler();
     void callWithDevice(const THidPlugEvent& handler, THidDevice& device);
     int indexOf(const THidDevice& device) const;
+    // Posts a device-change notification to the window, as the system would.
+    void postPass();
     void recount();
     // A freed device comes back: a fresh object for a plugged one, its slot removed for
     // an unplugged one.
@@ -109,6 +118,8 @@ private:
     int CheckedOutCount_ = 0;
     int UnpluggedCount_ = 0;
     bool InDeviceChange_ = false;
+    // A device was marked lost while a pass ran: another pass follows that one.
+    bool passOwed_ = false;
     std::intptr_t ChangeParam_ = 0;
     bool loading_ = false;
     bool tookSetupApi_ = false;

@@ -72,6 +72,9 @@ public:
     virtual Dword SleepEx(Dword Milliseconds, bool Alertable) = 0;
     // The calling thread's last error.
     virtual Dword GetLastError() = 0;
+    // Milliseconds since the system started, wrapping after 49.7 days: a clock for
+    // waits counted in time (on the simulated bus, the bus's own clock).
+    virtual Dword GetTickCount() = 0;
     // Only FORMAT_MESSAGE_FROM_SYSTEM (with or without IGNORE_INSERTS) into the
     // caller's buffer; Arguments must be null.
     virtual Dword FormatMessageA(Dword Flags, const void* Source, Dword MessageId, Dword LanguageId,

@@ -149,8 +149,9 @@ const std::vector<Library>& libraries() {
           "HidP_InitializeReportForID"}},
         {"kernel32.dll",
          {"CancelIo", "CloseHandle", "CreateEventA", "CreateFileA", "FormatMessageA", "FreeLibrary",
-          "GetLastError", "GetOverlappedResult", "GetProcAddress", "GetVersionExA", "LoadLibraryA",
-          "ReadFile", "ReadFileEx", "ResetEvent", "SleepEx", "WaitForSingleObject", "WriteFile"}},
+          "GetLastError", "GetOverlappedResult", "GetProcAddress", "GetTickCount", "GetVersionExA",
+          "LoadLibraryA", "ReadFile", "ReadFileEx", "ResetEvent", "SleepEx", "WaitForSingleObject",
+          "WriteFile"}},
     };
     return all;
 }
@@ -992,6 +993,13 @@ Dword SimulatedApi::GetLastError() {
     const auto& errors = bus_.state_->lastErrors;
     const auto it = errors.find(std::this_thread::get_id());
     return it == errors.end() ? kErrorSuccess : it->second;
+}
+
+// Milliseconds of the bus clock: the wall clock since the bus was made, or the
+// virtual clock of a fast bus, which moves only while a call waits.
+Dword SimulatedApi::GetTickCount() {
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(bus_.now());
+    return static_cast<Dword>(now.count());
 }
 
 Dword SimulatedApi::FormatMessageA(Dword Flags, const void* Source, Dword MessageId, Dword,

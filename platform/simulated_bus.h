@@ -249,6 +249,7 @@ public:
     Dword WaitForSingleObject(Handle Object, Dword Milliseconds) override;
     Dword SleepEx(Dword Milliseconds, bool Alertable) override;
     Dword GetLastError() override;
+    Dword GetTickCount() override;
     Dword FormatMessageA(Dword Flags, const void* Source, Dword MessageId, Dword LanguageId,
                          char* Buffer, Dword Size, void* Arguments) override;
 

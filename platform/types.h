@@ -147,6 +147,7 @@ inline constexpr Dword kErrorFileNotFound = 2;
 inline constexpr Dword kErrorAccessDenied = 5;
 inline constexpr Dword kErrorInvalidHandle = 6;
 inline constexpr Dword kErrorInvalidData = 13;
+inline constexpr Dword kErrorBadCommand = 22;
 inline constexpr Dword kErrorGenFailure = 31;
 inline constexpr Dword kErrorSharingViolation = 32;
 inline constexpr Dword kErrorInvalidParameter = 87;

@@ -8,7 +8,6 @@
 #include "devicelink/tick.h"
 #include "signalpath/descramble.h"
 
-#include <cmath>
 #include <cstdlib>
 
 namespace recorder {
@@ -192,24 +191,22 @@ bool RecorderForm::ReadDevice(int device) {
 }
 
 // A read that fails leaves the zero levels as they were: the buffer holds no fresh
-// report, and the device is forgotten in the next tick.
+// report, and the device is forgotten in the next tick. A line that rings now is given
+// its resting level later, by the monitoring ticks' reports.
 bool RecorderForm::Kalibrasyon() {
     if (!ReadDevice(1))
         return false;
     setAllLines(text::LineCalibrating, colour::White);
-    std::array<int, kLinesPerDevice> sum{};
-    for (int g = 0; g < kGroups; ++g)
-        for (int p = 1; p <= kLinesPerDevice; ++p)
-            sum[p - 1] += signalpath::descramble(p, link_.ReadBuffer_1[4 * g + p]);
-    // The mean to the nearest integer, halves to the even neighbour (nearbyint's
-    // default rounding); sum / 16 is exact in a double.
-    for (int p = 1; p <= kLinesPerDevice; ++p)
-        zeroLevel_[p - 1] = static_cast<int>(std::nearbyint(sum[p - 1] / 16.0));
+    calibration_.calibrate(std::span(link_.ReadBuffer_1).subspan<1>(), zeroLevel_);
     return true;
 }
 
+// From calibration on, each fresh report also goes to the zero levels, before its
+// samples are corrected by them; a capture's reports do not, so a capture and its files
+// keep the levels it began with.
 void RecorderForm::MonitoringTick() {
-    ReadDevice(1);
+    if (ReadDevice(1) && calibrationDone_)
+        calibration_.follow(std::span(link_.ReadBuffer_1).subspan<1>(), zeroLevel_);
     bool anyActive = false;
     for (int p = 1; p <= kLinesPerDevice; ++p) {
         std::array<int, kGroups + 1> x{};

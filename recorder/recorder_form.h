@@ -5,6 +5,7 @@
 #pragma once
 
 #include "recorder/signal_file.h"
+#include "signalpath/zero_level.h"
 
 #include <array>
 #include <cstdint>
@@ -135,6 +136,8 @@ private:
     FormView view_;
     int activityThreshold_ = 0;
     std::array<int, kLinesPerDevice> zeroLevel_{};
+    // The lines' levels from calibration on, until each is found at rest.
+    signalpath::ZeroLevelCalibration calibration_;
     std::array<int, kLinesPerDevice> lineActivity_{};
     int activityDebounceCount_ = 0;
     bool capturePending_ = false;

@@ -32,18 +32,6 @@ constexpr RawSample scramble(int position, SampleValue v) {
     return static_cast<RawSample>(swapped ^ lineMask(position));
 }
 
-// A line's zero level from the sum of its 16 sample values in one report: the mean
-// to the nearest integer, halves to the even neighbour.
-constexpr int meanOfSixteen(int sum) {
-    constexpr int groups = 16;
-    int q = sum / groups;
-    const int r = sum % groups;
-    if (r > groups / 2 || (r == groups / 2 && q % 2 != 0))
-        ++q;
-    return q;
-}
-static_assert(meanOfSixteen(8) == 0 && meanOfSixteen(24) == 2 && meanOfSixteen(25) == 2);
-
 // The four named operations of the control; each hands its result back as
 // decimal text, as the control's callers expect before they subtract a zero level.
 std::string cozucu_3A(RawSample r);

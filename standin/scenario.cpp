@@ -5,6 +5,7 @@
 #include "standin/line_signal.h"
 #include "standin/wav.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -502,7 +503,7 @@ void installScenario(platform::SimulatedBus& bus, const Scenario& scenario) {
         bus.schedule(e.at, ids[e.device], e.action);
 }
 
-bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, std::string& error) {
+bool readScenarioFile(const std::string& path, Scenario& out, std::string& error) {
     std::string text;
     switch (readBoundedFile(path, kMaxScenarioFileBytes, text)) {
     case FileRead::Ok:
@@ -524,11 +525,26 @@ bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, s
     const std::string base = slash == std::string::npos ? std::string(".")
                              : slash == 0               ? path.substr(0, 1)
                                                         : path.substr(0, slash);
+    return parseScenario(text, path, base, out, error);
+}
+
+bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, std::string& error) {
     Scenario scenario;
-    if (!parseScenario(text, path, base, scenario, error))
+    if (!readScenarioFile(path, scenario, error))
         return false;
     installScenario(bus, scenario);
     return true;
+}
+
+platform::Microseconds scenarioLength(const Scenario& scenario) {
+    platform::Microseconds end{0};
+    for (const auto& e : scenario.events)
+        end = std::max(end, e.at);
+    for (const auto& s : scenario.signals) {
+        const auto last = s.startSample + static_cast<std::int64_t>(s.samples.size());
+        end = std::max(end, platform::Microseconds(last * 1000000 / kSampleRate));
+    }
+    return end;
 }
 
 } // namespace standin

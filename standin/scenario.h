@@ -67,10 +67,18 @@ struct Scenario {
 // Adds the scenario's devices, signals and faults to `bus` and sets its clock mode.
 void installScenario(platform::SimulatedBus& bus, const Scenario& scenario);
 
-// Reads the scenario file at `path` and adds its devices, signals and faults to `bus`.
-// On a bad file nothing is added and `error` holds "<file>:<line>: <reason>" (or
+// Reads and parses the scenario file at `path` (relative WAV file names are looked up
+// beside it). On a bad file: false and `error` holds "<file>:<line>: <reason>" (or
 // "<file>: <reason>" when the file cannot be read at all, is not a regular file or is
-// larger than kMaxScenarioFileBytes).
+// larger than kMaxScenarioFileBytes); `out` is then unspecified.
+[[nodiscard]] bool readScenarioFile(const std::string& path, Scenario& out, std::string& error);
+
+// Reads the scenario file at `path` and adds its devices, signals and faults to `bus`.
+// On a bad file nothing is added and `error` holds the refusal, as readScenarioFile.
 bool installScenarioFile(platform::SimulatedBus& bus, const std::string& path, std::string& error);
+
+// The time of the scenario's last event or the end of its last signal: how long it
+// takes to play out on the bus's clock.
+[[nodiscard]] platform::Microseconds scenarioLength(const Scenario& scenario);
 
 } // namespace standin

@@ -1,31 +1,67 @@
 #!/usr/bin/env bash
-# The main job: set-up, the 32-bit build, the controls registered in a Wine
-# prefix of the job's own, then Pimbrella hosting the CRM control, its devices
-# simulated by a scenario (NORVELLIX_SIMULATOR).
+# The main job: set-up, the scenario checked, the Windows build, the controls
+# registered in a Wine prefix of the job's own, then Pimbrella hosting the CRM
+# control, its devices simulated by the scenario (NORVELLIX_SIMULATOR).
 #   tools/run.sh [SCENARIO]     default: scenarios/demo.scn
+# A scenario that the stand-in refuses stops the job before anything is built or
+# started: its refusal "<file>:<line>: <reason>" and exit status 2.
+# The 32-bit build runs where this machine runs 32-bit programs (the set-up
+# tries); elsewhere the 64-bit build does, in a 64-bit prefix.
 # With a display (DISPLAY reachable) the window shows live until it is closed.
 # Without one it runs under a private Xvfb for the length of the scenario, and
 # a screenshot of the window is saved to build/pimbrella.png.
 set -euo pipefail
+given=${1:-}
+if [ -n "$given" ]; then
+  if [ ! -f "$given" ]; then
+    echo "run: no scenario file '$given'" >&2
+    exit 2
+  fi
+  scenario=$(realpath -- "$given")
+fi
+here=$PWD
 cd "$(dirname "$0")/.."
 root=$PWD
-
-scenario=${1:-scenarios/demo.scn}
-if [ ! -f "$scenario" ]; then
-  echo "run: no scenario file '$scenario'" >&2
-  exit 2
+if [ -z "$given" ]; then
+  given=scenarios/demo.scn
+  scenario=$root/$given
+  here=$root
 fi
-scenario=$(realpath "$scenario")
 
 bash tools/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+read -r runs_32bit <build/runs-32bit || runs_32bit="no: the set-up left no answer"
 
-build=$root/build/win32
+# The scenario as the stand-in reads it (one parser: the stand-in's own, in a small
+# native program), named as it was given; WAV files are found beside it.
+mkdir -p build
+if ! { cmake --preset tools && cmake --build --preset tools; } >build/tools-build.log 2>&1; then
+  tail -n 40 build/tools-build.log >&2
+  echo "run: the scenario checker could not be built (build/tools-build.log)" >&2
+  exit 1
+fi
+if ! checked=$(cd "$here" && "$root/build/tools/tools/scenario_check" "$given"); then
+  exit 2
+fi
+mode=${checked#mode=}
+mode=${mode%% *}
+length=${checked##*length=}
+
+if [ "$runs_32bit" = yes ]; then
+  preset=win32
+  echo "run: building the 32-bit binaries (preset win32)"
+else
+  preset=win64
+  echo "run: ${runs_32bit#no: }: the main job runs on the 64-bit build (Pimbrella and the 64-bit controls in a 64-bit prefix)"
+  echo "run: building the 64-bit binaries (preset win64)"
+fi
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+
+build=$root/build/$preset
 pimbrella=$build/testprogram/Pimbrella.exe
-prefix=$root/build/run/wineprefix
+prefix=$root/build/run/wineprefix-$preset
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-wine_run() { "$root/tools/wine-run.sh" "$prefix" win32 "$@"; }
+wine_run() { "$root/tools/wine-run.sh" "$prefix" "$preset" "$@"; }
 
 # Every Wine program of the prefix must see one display (the prefix's desktop
 # lives on it), so the display is settled before the first one runs.
@@ -64,18 +100,12 @@ if [ -n "$live" ]; then
   exit 0
 fi
 
-# No display: the private one, for as long as the scenario lasts: its last
-# event plus a few seconds. On the virtual clock each of the control's timer
-# ticks (10 ms at the least) moves one report on, 2 ms: such a scenario takes
-# about five times as long as its times say.
-seconds=$(awk '
-  /^[[:space:]]*mode[[:space:]]+fast/ { fast = 1 }
-  $2 ~ /^[0-9.]+$/ {
-    end = $2
-    for (i = 3; i <= NF; i++) if ($i ~ /^duration=/) { split($i, d, "="); end += d[2] }
-    if (end > last) last = end
-  }
-  END { print fast ? int(last * 5) + 10 : int(last) + 6 }' "$scenario")
+# No display: the private one, for as long as the scenario lasts and a few
+# seconds more. On the virtual clock each of the control's timer ticks (10 ms at
+# the least) moves one report on, 2 ms: such a scenario takes about five times
+# as long as its times say.
+seconds=$(awk -v s="$length" -v m="$mode" \
+  'BEGIN { print m == "fast" ? int(s * 5) + 10 : int(s) + 6 }')
 shot=$root/build/pimbrella.png
 rm -f "$shot"
 

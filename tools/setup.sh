@@ -8,7 +8,7 @@ want=(
   libspandsp-dev pkg-config clang libclang-rt-14-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
   wine wine64 wine32:i386 libwine-dev
-  xvfb xauth imagemagick x11-utils xdotool fonts-crosextra-caladea
+  xvfb xauth imagemagick x11-utils xdotool fonts-crosextra-caladea fonts-wine
 )
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -56,4 +56,18 @@ else
   rm -rf "$fetch"
   echo "setup: libjpeg-turbo sources in $jpeg_dir"
 fi
+
+# Whether 32-bit Windows programs can run here (tools/runs-32bit.sh tries the
+# 32-bit loader), kept in build/runs-32bit for the commands of this run: "yes",
+# or "no: <reason>". Tried anew at every set-up, so it never outlives the machine.
+mkdir -p "$repo/build"
+if reason=$(bash "$repo/tools/runs-32bit.sh"); then
+  answer=yes
+  echo "setup: this machine runs 32-bit programs"
+else
+  answer="no: $reason"
+  echo "setup: $reason: only the 64-bit build runs under Wine"
+fi
+printf '%s\n' "$answer" >"$repo/build/runs-32bit.$$"
+mv -f "$repo/build/runs-32bit.$$" "$repo/build/runs-32bit"
 echo "setup: done"

@@ -175,6 +175,41 @@ private:
     bool holding_ = false;
 };
 
+// A host that freezes a control's events (IOleControl::FreezeEvents) in its handler of
+// the first event `id`, as a host that starts to rebuild its form there does, and
+// thaws them when the test says.
+class FreezeInFirstHandler {
+public:
+    explicit FreezeInFirstHandler(DISPID id) : id_(id) {}
+    // For the sink's handler; the control is the one attached.
+    RecordingSink::Handler handler() {
+        return [this](DISPID id, DISPPARAMS&) {
+            if (id == id_ && control_ && !frozen_)
+                frozen_ = SUCCEEDED(control_->FreezeEvents(TRUE));
+        };
+    }
+    void attach(IUnknown* control) {
+        control_.reset();
+        ASSERT_EQ(control->QueryInterface(IID_IOleControl, control_.putVoid()), S_OK);
+    }
+    bool frozen() const { return frozen_; }
+    HRESULT thaw() { return control_->FreezeEvents(FALSE); }
+
+private:
+    DISPID id_;
+    ComPtr<IOleControl> control_;
+    bool frozen_ = false;
+};
+
+// The events of `id` a sink heard.
+inline std::vector<RecordedCall> callsOf(const std::vector<RecordedCall>& calls, DISPID id) {
+    std::vector<RecordedCall> out;
+    for (const RecordedCall& c : calls)
+        if (c.id == id)
+            out.push_back(c);
+    return out;
+}
+
 // Runs body on a thread of its own in the multithreaded apartment, as a free-
 // threaded host would, and returns when it is done. A body that hangs past limit
 // ends the test program: a deadlock must fail, not stall the run.

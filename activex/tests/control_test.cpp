@@ -1,6 +1,7 @@
 // The framework's control object over a test control: dispatch from the type
-// information, class information, connection points and event firing,
-// persistence and the in-process server entry points.
+// information, class information, connection points and event firing (events
+// kept while the host has frozen them), persistence and the in-process server entry
+// points.
 #include "activex/control.h"
 #include "activex/server.h"
 #include "activex/tests/com_test_support.h"
@@ -259,7 +260,35 @@ TEST_F(ControlObject, ConnectionPointRules) {
     EXPECT_EQ(points->Next(1, listed.put(), &n), S_FALSE);
 }
 
-TEST_F(ControlObject, FrozenEventsAreDropped) {
+// Raised while the host has frozen events, an event is kept with the values it was
+// raised with, and reaches the sinks when the last freeze is undone, in the order of
+// raising. Its sink's writes stay with it: the caller's variables keep what they held.
+TEST_F(ControlObject, FrozenEventsAreKeptAndRaisedInOrderAtTheThaw) {
+    auto control = makeControl<ManySinkControl>();
+    auto cp = eventsPoint(control);
+    auto sink = RecordingSink::make(DIID_ITestControlEvents, [](DISPID, DISPPARAMS& p) {
+        activex::testing::assignBstrRef(p.rgvarg[1], "written");
+    });
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    auto ole = control.as<IOleControl>();
+    ole->FreezeEvents(TRUE);
+    ole->FreezeEvents(TRUE);
+    EXPECT_EQ(raise(control, "a"), "a|v") << "kept: nothing is written back";
+    ole->FreezeEvents(FALSE);
+    EXPECT_EQ(raise(control, "b"), "b|v");
+    EXPECT_TRUE(sink->calls.empty()) << "frozen until the last freeze is undone";
+    EXPECT_EQ(ole->FreezeEvents(FALSE), S_OK);
+    ASSERT_EQ(sink->calls.size(), 2u);
+    EXPECT_EQ(sink->calls[0].args, (std::vector<std::string>{"a", "v"}));
+    EXPECT_EQ(sink->calls[1].args, (std::vector<std::string>{"b", "v"}));
+    EXPECT_EQ(raise(control, "c"), "written|v") << "thawed: raised at once";
+    EXPECT_EQ(ole->FreezeEvents(FALSE), S_OK) << "a thaw without a freeze";
+    EXPECT_EQ(sink->calls.size(), 3u);
+}
+
+// At most kKeptEventLimit events wait; beyond that the oldest go.
+TEST_F(ControlObject, KeptEventsAreBoundedAndTheOldestGo) {
     auto control = makeControl<ManySinkControl>();
     auto cp = eventsPoint(control);
     auto sink = RecordingSink::make(DIID_ITestControlEvents);
@@ -267,15 +296,45 @@ TEST_F(ControlObject, FrozenEventsAreDropped) {
     ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
     auto ole = control.as<IOleControl>();
     ole->FreezeEvents(TRUE);
+    const int raised = static_cast<int>(ControlBase::kKeptEventLimit) + 6;
+    for (int i = 0; i < raised; ++i)
+        raise(control, std::to_string(i).c_str());
+    ole->FreezeEvents(FALSE);
+    ASSERT_EQ(sink->calls.size(), ControlBase::kKeptEventLimit);
+    EXPECT_EQ(sink->calls.front().args[0], "6");
+    EXPECT_EQ(sink->calls.back().args[0], std::to_string(raised - 1));
+}
+
+// A handler of a kept event may raise another (it joins the kept ones, behind them)
+// or freeze events again (the rest wait for the next thaw).
+TEST_F(ControlObject, HandlersOfKeptEventsMayRaiseAndFreezeAgain) {
+    auto control = makeControl<ManySinkControl>();
+    auto ole = control.as<IOleControl>();
+    auto cp = eventsPoint(control);
+    auto sink = RecordingSink::make(DIID_ITestControlEvents, [&](DISPID, DISPPARAMS& p) {
+        const std::string text = variantToUtf8(p.rgvarg[1]);
+        if (text == "a") {
+            EXPECT_EQ(raise(control, "x"), "x|v");
+        }
+        if (text == "b")
+            ole->FreezeEvents(TRUE);
+    });
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
     ole->FreezeEvents(TRUE);
-    raise(control, "a");
+    for (const char* text : {"a", "b", "c"})
+        raise(control, text);
+    const auto heard = [&] {
+        std::string texts;
+        for (const auto& c : sink->calls)
+            texts += c.args[0];
+        return texts;
+    };
     ole->FreezeEvents(FALSE);
-    raise(control, "b");
-    EXPECT_TRUE(sink->calls.empty());
+    EXPECT_EQ(heard(), "ab");
     ole->FreezeEvents(FALSE);
-    raise(control, "c");
-    ASSERT_EQ(sink->calls.size(), 1u);
-    EXPECT_EQ(sink->calls[0].args[0], "c");
+    EXPECT_EQ(heard(), "abcx");
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
 }
 
 TEST_F(ControlObject, PersistsItsExtentAndRefusesForeignState) {

@@ -105,7 +105,7 @@ TEST_F(FormEvents, ClicksDoubleClicksAndPaints) {
     EXPECT_EQ(form_->take(), (Events{kOnClick, kOnDblClick}));
     form_->repaint();
     EXPECT_EQ(form_->take(), Events{kOnPaint});
-    // Frozen events are dropped, form events as any other.
+    // The form's events are dropped while the host has frozen events (not kept).
     ComPtr<IOleControl> ole;
     form_->control().object()->QueryInterface(IID_IOleControl, ole.putVoid());
     ole->FreezeEvents(TRUE);

@@ -1,6 +1,7 @@
 // Brevantel.ocx in a C++ host under Wine: Malvo created by ProgID with a sink on
 // IMalvoEvents, hearing the embedded component's call of the scenario
-// NORVELLIX_SIMULATOR names, Start called or not.
+// NORVELLIX_SIMULATOR names, Start called or not, and a call republished while the
+// host has frozen its events.
 #include "Brevantel.h"
 #include "activex/tests/com_test_support.h"
 #include "activex/tests/form_host.h"
@@ -70,6 +71,37 @@ protected:
         return sink->calls;
     }
 };
+
+// The host freezes Malvo's events in its handler of the first of two calls that the
+// embedded component decodes from one capture: the second is republished while they
+// are frozen, and reaches the host once, when it thaws them.
+using MalvoFrozenEvents = MalvoHost;
+
+TEST_F(MalvoFrozenEvents, ACallRepublishedWhileFrozenArrivesOnceAtTheThaw) {
+    activex::testing::FreezeInFirstHandler freezer(kOnCallerID);
+    auto sink = RecordingSink::make(DIID_IMalvoEvents, freezer.handler());
+    ComPtr<IMalvo> malvo = create();
+    ASSERT_TRUE(malvo);
+    freezer.attach(malvo.get());
+    ComPtr<IConnectionPoint> cp;
+    ASSERT_EQ(
+        malvo.as<IConnectionPointContainer>()->FindConnectionPoint(DIID_IMalvoEvents, cp.put()),
+        S_OK);
+    DWORD cookie = 0;
+    ASSERT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+    ASSERT_TRUE(hidcontroller::pumpMessagesUntil([&] { return freezer.frozen(); }, 60s));
+    ASSERT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 1u);
+
+    EXPECT_EQ(freezer.thaw(), S_OK);
+    const auto calls = activex::testing::callsOf(sink->calls, kOnCallerID);
+    ASSERT_EQ(calls.size(), 2u) << "delivered as the host thaws events";
+    EXPECT_EQ(calls[0].args[1], "2");
+    EXPECT_EQ(calls[1].args[1], "3");
+    EXPECT_EQ(calls[1].args[2], "02125550199");
+    hidcontroller::pumpMessagesUntil([] { return false; }, 1s);
+    EXPECT_EQ(activex::testing::callsOf(sink->calls, kOnCallerID).size(), 2u) << "once";
+    EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+}
 
 // The call arrives the same way whether Start is called or not.
 class MalvoCalls : public MalvoHost, public ::testing::WithParamInterface<bool> {};

@@ -1,7 +1,12 @@
 // Calls end to end: bursts on the stand-in's lines, detected, captured and decoded,
-// on every line of both devices, with the start command after each capture; and a
-// capture taken inside a host's handler of a call from the capture before it.
+// on every line of both devices, with the start command after each capture; a
+// capture taken inside a host's handler of a call from the capture before it; and
+// the calls after a capture that a device change cut short.
 #include "component/tests/component_rig.h"
+#include "standin/tests/scenario_text.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace component::testing {
 namespace {
@@ -134,6 +139,125 @@ const NestedCapture kNestedCaptures[] = {
 
 INSTANTIATE_TEST_SUITE_P(Calls, CaptureInsideACallsHandler, ::testing::ValuesIn(kNestedCaptures),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A device change during a capture re-pairs the device, which cuts the capture short:
+// its call is lost, but the device's next capture starts at its first report, so the
+// calls after it arrive. Once for a mouse plugged in, once for the caller-ID device
+// itself pulled out and plugged back in.
+struct CutCapture {
+    const char* name;
+    const char* change; // scenario lines, while the 1.5 s call is captured
+};
+
+void PrintTo(const CutCapture& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ACaptureCutByADeviceChange : public ComponentRig,
+                                   public ::testing::WithParamInterface<CutCapture> {};
+
+TEST_P(ACaptureCutByADeviceChange, CostsOnlyItsOwnCall) {
+    ASSERT_EQ(standin::testing::installScenarioText(bus, std::string(R"(mode fast
+device A instance=1a2b3c4d serial=AAAA1111
+foreign M vid=046d pid=c077 product="USB Mouse" unplugged
+call 1.5 A 1 number=02125550123
+call 4 A 2 number=05321234567
+call 6.5 A 3 number=4441122
+)") + GetParam().change),
+              "");
+    create();
+    int capturedBeforeTheChange = 0;
+    ASSERT_TRUE(pumpUntil([&] {
+        if (bus.now() < std::chrono::milliseconds(1900))
+            capturedBeforeTheChange = component->lines(1).CaptureReportIndex;
+        // The virtual clock moves while a reader waits; with no device paired, nothing
+        // does.
+        if (!component->Device1())
+            bus.advance(std::chrono::milliseconds(10));
+        return bus.now() > std::chrono::milliseconds(7500);
+    }));
+    EXPECT_GT(capturedBeforeTheChange, 0) << "the change comes while the first call is captured";
+    std::vector<std::string> seen;
+    for (const Event& e : host.of("OnCallerID"))
+        seen.push_back(e.call.LineNo + " " + e.call.PhoneNo);
+    EXPECT_EQ(seen, (std::vector<std::string>{"2 05321234567", "3 4441122"}));
+}
+
+const CutCapture kCutCaptures[] = {
+    {"AMousePluggedIn", "plug 1.9 M\n"},
+    {"TheDeviceReplugged", "unplug 1.9 A\nplug 2.0 A\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Calls, ACaptureCutByADeviceChange, ::testing::ValuesIn(kCutCaptures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Lines that ring while their device is calibrated (on its first report after
+// pairing), each at a phase of its own: once the ring is over they have their resting
+// levels and each of the calls after it is raised once with its number; the lines at
+// rest keep the level calibration gave them. One device is read on the virtual clock,
+// two on the real one (each on a thread of its own, Calls.EveryLineOfBothDevicesIsDecoded).
+struct RingingScenario {
+    const char* file;
+    platform::ClockMode clock;
+    std::chrono::seconds over; // bus time by which its last call is over
+    std::vector<std::string> events;
+    std::array<int, kLinesPerDevice> device1Levels, device2Levels;
+};
+
+void PrintTo(const RingingScenario& c, std::ostream* out) {
+    *out << c.file;
+}
+
+class CallsAfterRinging : public ComponentRig,
+                          public ::testing::WithParamInterface<RingingScenario> {};
+
+TEST_P(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    const RingingScenario& c = GetParam();
+    std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/" + c.file);
+    std::stringstream text;
+    text << in.rdbuf();
+    ASSERT_EQ(standin::testing::installScenarioText(
+                  bus, text.str(), [&](standin::Scenario& s) { s.mode = c.clock; }),
+              "");
+    create();
+    ASSERT_TRUE(pumpUntil([&] { return bus.now() > c.over; }, c.over + 10s));
+    std::vector<std::string> seen;
+    for (const Event& e : host.events) {
+        seen.push_back(e.name + " " + e.serial);
+        if (e.name == "OnCallerID")
+            seen.back() += " " + e.call.LineNo + " " + e.call.PhoneNo;
+    }
+    EXPECT_EQ(seen, c.events);
+    EXPECT_EQ(component->lines(1).ZeroLevel, c.device1Levels);
+    EXPECT_EQ(component->lines(2).ZeroLevel, c.device2Levels);
+}
+
+const RingingScenario kRingingScenarios[] = {
+    {"ringing-at-start.scn",
+     platform::ClockMode::Fast,
+     14s,
+     {"OnDeviceConnection AAAA1111", "OnCallerID AAAA1111 1 02125550101",
+      "OnCallerID AAAA1111 2 02125550102", "OnCallerID AAAA1111 3 02125550103",
+      "OnCallerID AAAA1111 4 02125550104"},
+     {128, 126, 131, 124},
+     {0, 0, 0, 0}},
+    {"ringing-second-device.scn",
+     platform::ClockMode::RealTime,
+     7s,
+     {"OnDeviceConnection AAAA1111  |  BBBB2222", "OnCallerID BBBB2222 1 03125550201",
+      "OnCallerID BBBB2222 2 03125550202", "OnCallerID BBBB2222 3 03125550203",
+      "OnCallerID BBBB2222 4 03125550204", "OnCallerID AAAA1111 1 03125550101"},
+     {127, 128, 128, 128},
+     {129, 125, 132, 123}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Calls, CallsAfterRinging, ::testing::ValuesIn(kRingingScenarios),
+                         [](const auto& info) {
+                             std::string name = info.param.file;
+                             name = name.substr(0, name.find('.'));
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace component::testing

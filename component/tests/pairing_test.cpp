@@ -1,7 +1,9 @@
 // Pairing through the controller: no device, one, two and three, the names and
-// serials, the start command before calibration, and re-pairing on plug and unplug.
+// serials, the start command before calibration, and re-pairing on plug and unplug,
+// also of a device pulled out and plugged back in while a pairing holds the thread.
 #include "component/tests/component_rig.h"
 #include "standin/callerid_device.h"
+#include "standin/tests/scenario_text.h"
 
 namespace component::testing {
 namespace {
@@ -200,6 +202,42 @@ TEST_F(Pairing, OtherInfoCountsTheDevicesPresentAtThePairing) {
     act(d3, DeviceAction::Unplug);
     EXPECT_EQ(component->OtherInfo(), "This device is \"3\" one.") << "three left of four";
     EXPECT_EQ(host.events.back().serial, "11111111  |  22222222");
+}
+
+// A mouse plugged in starts a pass that holds the user-interface thread about a second
+// (its two pauses); meanwhile A is pulled out and plugged back in. The passes of the
+// notifications that waited find A with the same device instance, its old object still
+// plugged: only A's reads, failing on the handle of its old plug-in, tell. A is paired
+// again from its new handle, and both its calls arrive, counted with two devices.
+TEST_F(Pairing, ADeviceRepluggedWhileAPassRunsIsPairedAgainAndItsCallsArrive) {
+    ASSERT_EQ(standin::testing::installScenarioText(bus, R"(mode real-time
+device A instance=1a2b3c4d serial=AAAA1111
+device B instance=5e6f7a8b serial=BBBB2222
+foreign M vid=046d pid=c077 product="USB Mouse" unplugged
+plug 1.5 M
+unplug 1.8 A
+plug 2.1 A
+call 4 A 1 number=02125550123
+call 4 B 2 number=05321234567
+call 7 A 3 number=4441122
+)"),
+              "");
+    create();
+    ASSERT_TRUE(pumpUntil([&] { return bus.now() > std::chrono::milliseconds(8500); }, 30s));
+    std::vector<std::string> seen;
+    for (const Event& e : host.of("OnCallerID"))
+        seen.push_back(e.call.DevSerialNo + " " + e.call.LineNo + " " + e.call.PhoneNo + " " +
+                       e.call.OtherInfo);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"AAAA1111 1 02125550123 This device is \"2\" one.",
+                                              "AAAA1111 3 4441122 This device is \"2\" one.",
+                                              "BBBB2222 2 05321234567 This device is \"2\" one."}));
+    const auto connections = host.of("OnDeviceConnection");
+    ASSERT_FALSE(connections.empty());
+    // Plugged in again, A comes after B in the controller's list, as any device
+    // plugged in beside another does.
+    EXPECT_EQ(connections.back().serial, "BBBB2222  |  AAAA1111");
+    EXPECT_EQ(host.count("OnDeviceDisconnected"), 0);
 }
 
 } // namespace

@@ -119,7 +119,7 @@ int ControlRig::runTicks(int n) {
             longestTick = std::max(longestTick, bus.now() - start);
             ++ran;
         }
-        bus.advance(std::chrono::milliseconds(1));
+        bus.advance(timerPeriod);
     }
     return ran;
 }

@@ -106,7 +106,7 @@ public:
     // A caller-ID device whose interface path carries `instance` (8 hex digits).
     Device addDevice(const std::string& instance, bool plugged = true);
 
-    // The host's timer: one tick every millisecond while the control enables it.
+    // The host's timer: one tick every timerPeriod while the control enables it.
     // Returns the number of ticks that ran.
     int runTicks(int n);
     // Ticks until `done` holds after a tick, at most `limit` ticks; false on the limit.
@@ -121,6 +121,9 @@ public:
     RecordingEvents events;
     FakeHost host;
     std::unique_ptr<CrmControl> control;
+    // The time from one tick to the next, beside the tick's own waits: the 1 ms the
+    // timer asks for, or the 10 to 16 ms that Windows (and Wine) give it.
+    platform::Microseconds timerPeriod{1000};
     long ticks = 0;
     // The longest tick so far on the bus clock: in fast mode a tick's time is its
     // read limits waited out (500 ms each) and the reports it waited for (2 ms each).

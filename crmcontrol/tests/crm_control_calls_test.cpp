@@ -5,11 +5,14 @@
 #include "crmcontrol/tests/control_rig.h"
 #include "standin/callerid_burst.h"
 #include "standin/scenario.h"
+#include "standin/tests/scenario_text.h"
 
 #include <algorithm>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
 #include <optional>
+#include <sstream>
 
 namespace crmcontrol::testing {
 namespace {
@@ -220,6 +223,84 @@ TEST(CrmControlRaise, CarriesTheLineAndStagesTheOtherLinesAfterTheHandler) {
     }
 }
 
+// Single-data messages carry their date and time right before the number: each
+// call is raised once with the caller's number, whatever its length and the time of
+// the call, and the multiple-data call among them as ever.
+TEST_F(CallsTest, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
+    std::string error;
+    ASSERT_TRUE(standin::installScenarioFile(
+        rig.bus, std::string(NORVELLIX_CRM_TEST_DATA_DIR) + "/single-data-calls.scn", error))
+        << error;
+    rig.control->G_Start();
+    ASSERT_TRUE(untilCalls(6, 12000)) << "got " << rig.events.count("OnCallerID") << " calls";
+    rig.runTicks(1000);
+    std::vector<Args> calls;
+    for (const auto& call : rig.events.of("OnCallerID"))
+        calls.push_back({call.args[1], call.args[4]});
+    const std::vector<Args> expected = {
+        {"1", "5551234"},     // 08:15
+        {"2", "5551234"},     // 10:15
+        {"3", "3125550100"},  // 09:30
+        {"4", "3125550100"},  // 09:31
+        {"1", "05321234567"}, // 08:15
+        {"2", "05321234567"}, // multiple data
+    };
+    EXPECT_EQ(calls, expected);
+    EXPECT_EQ(rig.events.count("OnDeviceConnection"), 1);
+    EXPECT_EQ(rig.events.count("OnDeviceDisconnected"), 0);
+}
+
+// A host timer that ticks every 15.6 ms, as a 1 ms timer does on Windows and under
+// Wine, reads every seventh or eighth report: the line watch sees a message start
+// late, and the capture often begins after a single-data message's length
+// character. The numbers that the digits before the checksum give right (11 digits
+// from "0", 7 digits from 10:00) are raised at every start, as ever; the others
+// with their own number whenever the capture keeps the length character.
+TEST(CallsAtTheWindowsTimerPace, SingleDataCallsKeepTheirNumbersAndGainTheRest) {
+    struct Case {
+        const char* dateTime;
+        const char* number;
+        bool alwaysRight; // by the fixed frames, with or without the length
+    };
+    const Case cases[] = {{"12100815", "05321234567", true},
+                          {"12101015", "5551234", true},
+                          {"12100815", "5551234", false},
+                          {"12100930", "3125550100", false},
+                          {"12100931", "3125550100", false}};
+    constexpr int kStarts = 16;
+    for (const auto& c : cases) {
+        standin::CallInfo info;
+        info.dateTime = c.dateTime;
+        info.number = c.number;
+        const standin::Signal burst =
+            standin::synthesizeBurst(standin::MessageFormat::SingleData, info);
+        int right = 0;
+        int other = 0;
+        for (int k = 0; k < kStarts; ++k) {
+            ControlRig rig;
+            rig.timerPeriod = std::chrono::microseconds(15600);
+            const auto d = rig.addDevice("1a2b3c4d");
+            // Start samples spread over a tick's 125 samples.
+            d.lines->play(1, kSamplesPerSecond + 8 * k,
+                          std::vector<int>(burst.begin(), burst.end()));
+            rig.control->G_Start();
+            ASSERT_TRUE(
+                rig.tickUntil([&] { return rig.bus.now() >= std::chrono::seconds(3); }, 1000));
+            const auto calls = rig.events.of("OnCallerID");
+            ASSERT_EQ(calls.size(), 1u) << c.number << " at " << c.dateTime << ", start " << k;
+            (calls[0].args[4] == c.number ? right : other) += 1;
+            rig.control->UserControl_Terminate();
+        }
+        std::cout << "[ measure  ] " << c.number << " at " << c.dateTime
+                  << ", 15.6 ms a tick: " << right << " of " << kStarts
+                  << " raised with their number\n";
+        if (c.alwaysRight)
+            EXPECT_EQ(right, kStarts) << c.number << " at " << c.dateTime;
+        else
+            EXPECT_GT(right, 0) << c.number << " at " << c.dateTime;
+    }
+}
+
 // The example scenario that runs on the virtual clock, as NORVELLIX_SIMULATOR
 // would load it.
 TEST_F(CallsTest, TheFastScenarioFileRaisesItsCalls) {
@@ -236,6 +317,89 @@ TEST_F(CallsTest, TheFastScenarioFileRaisesItsCalls) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].args, (Args{"0c0ffee0", "1", "10.12.2026", "09:30:15", "05321234567"}));
     EXPECT_EQ(calls[1].args, (Args{"0c0ffee0", "3", "10.12.2026", "09:30:15", "5551234"}));
+}
+
+// Lines that ring while their device is calibrated, each at a phase of its own: once
+// the ring is over they have their resting levels, and each of the calls after it is
+// raised once with its number; the lines at rest keep the level calibration gave them.
+// The scenario files run on the virtual clock here (the control reads both devices on
+// one thread).
+TEST(CallsAfterRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    struct Case {
+        const char* file;
+        std::vector<Args> events; // names and arguments, OnCallerID without date and time
+        std::array<int, kLineCount> restingLevels;
+    };
+    const Case cases[] = {
+        {"ringing-at-start.scn",
+         {{"OnDeviceConnection", "1a2b3c4d", "0"},
+          {"OnCallerID", "1a2b3c4d", "1", "02125550101"},
+          {"OnCallerID", "1a2b3c4d", "2", "02125550102"},
+          {"OnCallerID", "1a2b3c4d", "3", "02125550103"},
+          {"OnCallerID", "1a2b3c4d", "4", "02125550104"}},
+         {128, 126, 131, 124, 0, 0, 0, 0}},
+        {"ringing-second-device.scn",
+         {{"OnDeviceConnection", "1a2b3c4d", "5e6f7a8b"},
+          {"OnCallerID", "5e6f7a8b", "1", "03125550201"},
+          {"OnCallerID", "5e6f7a8b", "2", "03125550202"},
+          {"OnCallerID", "5e6f7a8b", "3", "03125550203"},
+          {"OnCallerID", "5e6f7a8b", "4", "03125550204"},
+          {"OnCallerID", "1a2b3c4d", "1", "03125550101"}},
+         {127, 128, 128, 128, 129, 125, 132, 123}},
+    };
+    for (const Case& c : cases) {
+        ControlRig rig;
+        std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/" + c.file);
+        std::stringstream text;
+        text << in.rdbuf();
+        ASSERT_EQ(standin::testing::installScenarioText(
+                      rig.bus, text.str(),
+                      [](standin::Scenario& s) { s.mode = platform::ClockMode::Fast; }),
+                  "")
+            << c.file;
+        const auto seen = [&] {
+            std::vector<Args> out;
+            for (const auto& r : rig.events.records) {
+                Args e{r.event};
+                if (r.event == "OnCallerID")
+                    e.insert(e.end(), {r.args[0], r.args[1], r.args[4]});
+                else
+                    e.insert(e.end(), r.args.begin(), r.args.end());
+                out.push_back(e);
+            }
+            return out;
+        };
+        rig.control->G_Start();
+        // The scenario's last call is over by 14 s of bus time.
+        rig.tickUntil([&] { return rig.bus.now() > std::chrono::seconds(14); }, 20000);
+        EXPECT_EQ(seen(), c.events) << c.file;
+        for (int k = 1; k <= kLineCount; ++k)
+            EXPECT_EQ(rig.control->ZeroLevel(k), c.restingLevels[k - 1])
+                << c.file << ": line " << k;
+        rig.control->UserControl_Terminate();
+    }
+}
+
+// The demo started about 1.5 s after the control's creation, while its first call's
+// line rings (from 1 s to 3 s), so that the line is calibrated at a crest of the ring
+// (in the tick of 1.512 s): that call is raised too, and so is every later one.
+TEST_F(CallsTest, TheDemoStartedWhileALineRingsRaisesEveryCall) {
+    std::ifstream in(std::string(NORVELLIX_SCENARIOS_DIR) + "/demo.scn");
+    std::stringstream text;
+    text << in.rdbuf();
+    ASSERT_EQ(
+        standin::testing::installScenarioText(
+            rig.bus, text.str(), [](standin::Scenario& s) { s.mode = platform::ClockMode::Fast; }),
+        "");
+    rig.runTicks(1489);
+    rig.control->G_Start();
+    rig.tickUntil([&] { return rig.bus.now() > std::chrono::seconds(30); }, 40000);
+    std::vector<std::string> calls;
+    for (const auto& c : rig.events.of("OnCallerID"))
+        calls.push_back(c.args[0] + " " + c.args[1] + " " + c.args[4]);
+    EXPECT_EQ(calls, (std::vector<std::string>{"1a2b3c4d 1 02125550123", "5e6f7a8b 4 05321234567",
+                                               "1a2b3c4d 2 3125550100", "5e6f7a8b 1 4441122",
+                                               "1a2b3c4d 1 05059876543"}));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <sstream>
 
 namespace crmcontrol::testing {
@@ -199,6 +200,50 @@ TEST_F(SecondDeviceTest, TheFirstOfTwoPulledOutAndBackIsOneLoss) {
                   "OnDeviceConnection aaaa0001 bbbb0002", "OnDeviceDisconnected 0 0",
                   "OnDeviceConnection bbbb0002 0", "OnCallerID bbbb0002 2 5551234",
                   "OnDeviceConnection aaaa0001 bbbb0002", "OnCallerID aaaa0001 1 02125550199"}));
+}
+
+// The first of two pulled out and plugged back in while the second stays: it is
+// taken in again within a second of the plug, whether the host's timer ticks every
+// millisecond or every 15.6 ms (as a 1 ms timer does on Windows and under Wine),
+// so its calls 1.5 and 3 s after the plug arrive.
+TEST_F(SecondDeviceTest, APluggedBackDeviceIsTakenInWithinASecondWhateverATickLasts) {
+    for (const auto period : {std::chrono::microseconds(1000), std::chrono::microseconds(15600)}) {
+        ControlRig r;
+        ASSERT_EQ(standin::testing::installScenarioText(
+                      r.bus, "device first instance=aaaa0001\n"
+                             "device second instance=bbbb0002\n"
+                             "line first 1 noise=1\n"
+                             "call 2 first 1 number=02125550123 name=\"AYSE YILMAZ\"\n"
+                             "unplug 4 first\n"
+                             "plug 6 first\n"
+                             "call 7.5 first 1 number=05321234567 name=\"TEST ONE\"\n"
+                             "call 9 first 1 number=3125550100 name=\"MEHMET DEMIR\"\n"),
+                  "");
+        r.timerPeriod = period;
+        std::vector<platform::Microseconds> connectedAt;
+        r.events.onConnection = [&](std::string&, std::string&) {
+            connectedAt.push_back(r.bus.now());
+        };
+        r.control->G_Start();
+        ASSERT_TRUE(r.tickUntil([&] { return r.bus.now() >= std::chrono::seconds(11); }, 20000));
+        std::vector<std::string> seen;
+        for (const auto& e : r.events.records)
+            seen.push_back(describe(e));
+        const std::string pace = std::to_string(period.count()) + " us a tick";
+        EXPECT_EQ(seen,
+                  (std::vector<std::string>{
+                      "OnDeviceConnection aaaa0001 bbbb0002", "OnCallerID aaaa0001 1 02125550123",
+                      "OnDeviceDisconnected 0 0", "OnDeviceConnection bbbb0002 0",
+                      "OnDeviceConnection aaaa0001 bbbb0002", "OnCallerID aaaa0001 1 05321234567",
+                      "OnCallerID aaaa0001 1 3125550100"}))
+            << pace;
+        ASSERT_EQ(connectedAt.size(), 3u) << pace;
+        const auto after = connectedAt[2] - std::chrono::seconds(6);
+        std::cout << "[ measure  ] " << pace << ": both taken in " << after.count() / 1000
+                  << " ms of bus time after the plug\n";
+        EXPECT_LT(after, std::chrono::seconds(1)) << pace;
+        r.control->UserControl_Terminate();
+    }
 }
 
 } // namespace

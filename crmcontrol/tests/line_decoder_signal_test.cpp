@@ -66,19 +66,26 @@ std::vector<SignalCase> signalCases() {
          {7, 8}},
         {"multiple-data message, 3 digits", multipleData("112"), "112"},
         {"multiple-data message, 2 digits are never raised", multipleData("12"), nullptr},
+        // The number of a single-data message follows its date and time, as many
+        // digits as its length character says beyond them.
         {"single-data message, 11 digits from 0", singleData("05321234567"), "05321234567"},
         {"single-data message, 7 digits", singleData("5551234"), "5551234"},
-        // Any seven digit characters before the checksum make a 7-digit frame, and
-        // a "0" among the time digits starts an 11-digit frame before a shorter
-        // number, which comes first.
-        {"single-data message, 10 digits: the last 7 are read",
-         singleData("2125551234", 1, "12251135"), "5551234"},
-        {"single-data message, 5 digits: read with the minute before them",
-         singleData("12345", 1, "12251135"), "3512345"},
-        {"single-data message at 09:30, 7 digits read with the time before them",
-         singleData("5551234", 1, "12250930"), "09305551234"},
-        {"single-data message at 11:30, 10 digits read with the minute's 0 before them",
-         singleData("2125551234", 1, "12251130"), "02125551234"},
+        {"single-data message at 08:15, 7 digits", singleData("5551234", 1, "12100815"), "5551234"},
+        {"single-data message at 10:15, 7 digits", singleData("5551234", 1, "12101015"), "5551234"},
+        {"single-data message at 09:30, 10 digits", singleData("3125550100", 1, "12100930"),
+         "3125550100"},
+        {"single-data message at 09:31, 10 digits", singleData("3125550100", 1, "12100931"),
+         "3125550100"},
+        {"single-data message at 08:15, 11 digits from 0", singleData("05321234567", 1, "12100815"),
+         "05321234567"},
+        {"single-data message at 11:35, 5 digits", singleData("12345", 1, "12251135"), "12345"},
+        {"single-data message in January, 3 digits", singleData("112", 1, "01010930"), "112"},
+        {"single-data message, 13 digits", singleData("9053212345678", 1, "12100930"),
+         "9053212345678"},
+        // Not taken whole, so not at all: longer than a number's 13 digits, and the
+        // date and time alone.
+        {"single-data message, 14 digits", singleData("90532123456789", 1, "12100930"), nullptr},
+        {"single-data message of the date and time only", singleData("", 1, "12100930"), nullptr},
     };
     CaptureSpec quiet = multipleData("05321234567");
     quiet.fsk.amplitude = 6;
@@ -89,6 +96,12 @@ std::vector<SignalCase> signalCases() {
     CaptureSpec fast = multipleData("05321234567");
     fast.fsk.baud = 8000.0 / 6.6;
     cases.push_back({"a sender at 6.6 samples per bit (pass 1)", fast, "05321234567"});
+    CaptureSpec noisySingle = singleData("5551234", 1, "12100815");
+    noisySingle.fsk.noiseRms = 8;
+    cases.push_back({"single-data message, noise of rms 8", noisySingle, "5551234"});
+    CaptureSpec fastSingle = singleData("3125550100", 1, "12100930");
+    fastSingle.fsk.baud = 8000.0 / 6.6;
+    cases.push_back({"single-data message at 6.6 samples per bit", fastSingle, "3125550100"});
     return cases;
 }
 
@@ -126,8 +139,41 @@ TEST(LineDecoderSignal, CapturesStartingBeforeTheMessage) {
     CaptureSpec cut = multipleData("9053212345678");
     cut.leadSamples = 13;
     cases.push_back({"13 digits: the frame ends past the capture", cut, nullptr});
+    for (int lead : {0, 40}) {
+        CaptureSpec early = singleData("3125550100", 1, "12100930");
+        early.leadSamples = lead;
+        cases.push_back({"single-data message, 10 digits", early, "3125550100"});
+    }
     for (const auto& c : cases)
         expectDecoded(c, c.spec, false);
+}
+
+// A capture that starts late (the line watch saw the message's start late: its timer
+// ticked too slowly) keeps the length character up to its start bit, and the number
+// is taken whole. One that starts after it shows no single-data message: its digits
+// are searched for fixed frames as ever, which keep the numbers they read right.
+TEST(LineDecoderSignal, LateSingleDataCaptures) {
+    struct Case {
+        int late; // samples after the message's first start bit
+        const char* dateTime;
+        const char* number;
+        const char* raised;
+    };
+    const Case cases[] = {
+        // Inside the type character and at the length's start bit.
+        {40, "12100815", "5551234", "5551234"},
+        {64, "12100931", "3125550100", "3125550100"},
+        // Inside the length character, inside the first and the fifth date-and-time
+        // digits.
+        {90, "12100815", "05321234567", "05321234567"},
+        {140, "12101015", "5551234", "5551234"},
+        {400, "12100815", "05321234567", "05321234567"},
+    };
+    for (const auto& c : cases) {
+        CaptureSpec spec = singleData(c.number, 1, c.dateTime);
+        spec.leadSamples = -c.late;
+        expectDecoded({c.number, spec, c.raised}, spec, false);
+    }
 }
 
 TEST(LineDecoderSignal, EveryLinePositionDescramblesItsCapture) {
@@ -176,19 +222,20 @@ TEST(LineDecoderSignal, ShortBufferIsNoCapture) {
     EXPECT_EQ(buffer, before);
 }
 
-TEST(LineDecoderSignal, SingleDataNumbersComeFromTheFallback) {
-    // The counted-frame decoder finds no calling-number parameter in a single-data
-    // message; the fixed-frame decoder, run on what it left, raises.
-    const CaptureSpec spec = singleData("05321234567", 3);
-    std::vector<int> buffer = testing::rawCapture(spec);
-    LineDecoder decoder(3);
-    ASSERT_TRUE(decoder.CountedFrameDecoder(buffer, spec.zeroLevel));
-
-    // The same corrected samples through the fixed-frame decoder alone give the
-    // same call; the counted search alone gives none.
-    const auto fixedOnly = decoder.FixedFrameDecoder(buffer);
-    ASSERT_TRUE(fixedOnly);
-    EXPECT_EQ(*fixedOnly, "05321234567");
+TEST(LineDecoderSignal, SingleDataMessagesGiveNoFixedFrames) {
+    // The decoder raises a single-data number from its length; the fixed-frame
+    // decoder alone, on the samples it left, raises nothing from the message, not
+    // even an 11-digit number beginning with "0" that it would read right.
+    for (const char* number : {"05321234567", "5551234"}) {
+        const CaptureSpec spec = singleData(number, 3, "12100815");
+        std::vector<int> buffer = testing::rawCapture(spec);
+        LineDecoder decoder(3);
+        const auto found = decoder.CountedFrameDecoder(buffer, spec.zeroLevel);
+        ASSERT_TRUE(found) << number;
+        EXPECT_EQ(*found, number);
+        const auto fixedOnly = decoder.FixedFrameDecoder(buffer);
+        EXPECT_FALSE(fixedOnly) << number << ": expected no call, got " << *fixedOnly;
+    }
 }
 
 } // namespace

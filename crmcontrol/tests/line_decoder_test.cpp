@@ -64,6 +64,24 @@ std::string fixed(const std::string& digits, int lead = 40) {
     return t + characters(digits) + character(0x5A) + marks(10) + characters("\x7f\x7f");
 }
 
+// A single-data message as the control captures it, from data bit 2 of its type
+// on, then a checksum character and marks.
+std::string singleData(const std::string& number, const std::string& dateTime = "12100815") {
+    return (marks(10) + singleDataMessage(dateTime, number)).substr(13) + character(0x5A) +
+           marks(10);
+}
+std::string brokenDateTime(const std::string& number) {
+    std::string t = singleData(number);
+    t[static_cast<std::size_t>(7 + 10 * 4 + 9)] = '0'; // stop bit of the day's second digit
+    return t;
+}
+
+// Every start offset of both passes.
+constexpr std::size_t kAllOffsets = 77;
+static_assert(kAllOffsets == 10 + 67);
+
+enum class Search { Counted, SingleData, Fixed };
+
 struct SearchCase {
     const char* name;
     std::vector<Placed> strings;
@@ -73,12 +91,16 @@ struct SearchCase {
 
 constexpr std::pair<int, int> kLastOffset{1, 66};
 
-void runCases(const std::vector<SearchCase>& cases, bool fixedFrames) {
+void runCases(const std::vector<SearchCase>& cases, Search search) {
+    // The fixed-frame search first looks through every string for a single-data
+    // message (there is none in its cases).
+    const std::size_t looked = search == Search::Fixed ? kAllOffsets : 0;
     for (const auto& c : cases) {
         LineDecoder decoder(2);
         ScriptedPasses passes(c.strings);
-        const auto found =
-            fixedFrames ? decoder.searchFixedFrames(passes) : decoder.searchCountedFrames(passes);
+        const auto found = search == Search::Counted      ? decoder.searchCountedFrames(passes)
+                           : search == Search::SingleData ? decoder.searchSingleDataFrames(passes)
+                                                          : decoder.searchFixedFrames(passes);
         ASSERT_EQ(found.has_value(), c.raised.has_value()) << c.name;
         if (c.raised) {
             EXPECT_EQ(*found, *c.raised) << c.name;
@@ -87,8 +109,9 @@ void runCases(const std::vector<SearchCase>& cases, bool fixedFrames) {
         ASSERT_FALSE(passes.asked.empty());
         EXPECT_EQ(passes.asked.back(), c.lastAsked) << c.name;
         EXPECT_EQ(passes.asked.size(),
-                  static_cast<std::size_t>(c.lastAsked.first == 0 ? c.lastAsked.second + 1
-                                                                  : 10 + c.lastAsked.second + 1))
+                  looked + static_cast<std::size_t>(c.lastAsked.first == 0
+                                                        ? c.lastAsked.second + 1
+                                                        : 10 + c.lastAsked.second + 1))
             << c.name << ": offsets are visited in order, pass 0 first";
     }
 }
@@ -158,7 +181,7 @@ TEST(CountedFrameDecoder, FrameSearchAndAgreement) {
          {},
          kLastOffset},
     };
-    runCases(cases, false);
+    runCases(cases, Search::Counted);
 }
 
 TEST(FixedFrameDecoder, FrameSearchAndAgreement) {
@@ -204,22 +227,72 @@ TEST(FixedFrameDecoder, FrameSearchAndAgreement) {
          eleven,
          {0, 1}},
     };
-    runCases(cases, true);
+    runCases(cases, Search::Fixed);
 }
 
-TEST(LineDecoder, FallsBackOnTheFixedFrameDecoderOnlyWithoutARaise) {
+// The number of a single-data message is the digits after its date and time, as
+// many as its length character counts beyond them, under the same agreement rule.
+TEST(SingleDataFrameDecoder, FrameSearchAndAgreement) {
+    const std::string seven = "5551234";
+    const std::vector<SearchCase> cases = {
+        {"two successive agreeing frames raise the number after the date and time",
+         {{0, 3, singleData(seven)}, {0, 4, singleData(seven)}},
+         seven,
+         {0, 4}},
+        {"ten digits, at 09:30",
+         {{1, 5, singleData("3125550100", "12100930")},
+          {1, 6, singleData("3125550100", "12100930")}},
+         "3125550100",
+         {1, 6}},
+        {"one frame raises nothing", {{0, 3, singleData(seven)}}, {}, kLastOffset},
+        {"the date and time are checked as digits",
+         {{0, 3, brokenDateTime(seven)}, {0, 4, brokenDateTime(seven)}},
+         {},
+         kLastOffset},
+        {"a frame failing its checks between agreeing ones does not count",
+         {{0, 3, singleData(seven)}, {0, 4, brokenDateTime("1112223")}, {0, 5, singleData(seven)}},
+         seven,
+         {0, 5}},
+        {"the date and time alone are never raised",
+         {{0, 3, singleData("")}, {0, 4, singleData("")}},
+         {},
+         kLastOffset},
+        {"a calling-number parameter is not a single-data message",
+         {{0, 3, counted(seven)}, {0, 4, counted(seven)}},
+         {},
+         kLastOffset},
+    };
+    runCases(cases, Search::SingleData);
+}
+
+TEST(FixedFrameDecoder, FindsNothingInACaptureThatCarriesASingleDataMessage) {
+    // Later offsets begin past the header, where a fixed frame would read the last
+    // digits of the date and time and the number.
+    LineDecoder decoder(1);
+    ScriptedPasses passes({{0, 2, singleData("5551234")},
+                           {1, 40, fixed("08155551234")},
+                           {1, 41, fixed("08155551234")}});
+    EXPECT_FALSE(decoder.searchFixedFrames(passes));
+    EXPECT_EQ(passes.asked.back(), std::make_pair(0, 2)) << "the search ends at the header";
+}
+
+TEST(LineDecoder, EachSearchRunsOnlyWithoutARaiseBeforeIt) {
     const std::string counted7 = counted("5551234") + characters("\x01\x01");
     struct Case {
         const char* name;
         std::vector<Placed> strings;
         const char* number;
-        std::size_t asked; // bit strings asked for, over both searches
+        std::size_t asked; // bit strings asked for, over all searches
     };
     const Case cases[] = {
         {"one clean counted frame, then the fallback raises",
          {{0, 3, counted7}, {1, 10, fixed("05321234567")}, {1, 11, fixed("05321234567")}},
          "05321234567",
-         77 + 10 + 12},
+         3 * kAllOffsets + 10 + 12},
+        {"no counted frame, then the single-data search raises",
+         {{0, 3, singleData("5551234")}, {0, 4, singleData("5551234")}},
+         "5551234",
+         kAllOffsets + 5},
         {"a counted raise ends the run",
          {{0, 3, counted7},
           {0, 4, counted7},
@@ -227,7 +300,7 @@ TEST(LineDecoder, FallsBackOnTheFixedFrameDecoderOnlyWithoutARaise) {
           {1, 11, fixed("05321234567")}},
          "5551234",
          5},
-        {"nothing in either", {{0, 3, counted7}}, nullptr, 2 * 77},
+        {"nothing in any", {{0, 3, counted7}}, nullptr, 4 * kAllOffsets},
     };
     for (const auto& c : cases) {
         LineDecoder decoder(1);

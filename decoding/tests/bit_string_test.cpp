@@ -61,6 +61,17 @@ TEST(BitString, PatternReachingPastTheEndDoesNotMatch) {
     EXPECT_EQ(bits.positionsOf(Pattern{"100101"}).firstIn(1, 100), 0);
 }
 
+TEST(BitString, ClippedPatternComparesOnlyWhatLiesInTheString) {
+    const Pattern p{"110010"};
+    const BitString bits = BitString::fromText("0010111");
+    EXPECT_TRUE(bits.matchesClipped(-1, p)) << "\"0010\" at 1";
+    EXPECT_FALSE(bits.matchesClipped(-2, p)) << "\"010\" is not at 1";
+    EXPECT_TRUE(bits.matchesClipped(-4, p)) << "\"0\" at 1";
+    EXPECT_FALSE(bits.matchesClipped(-5, p)) << "nothing of it in the string";
+    EXPECT_EQ(bits.matchesClipped(2, p), bits.matches(2, p));
+    EXPECT_FALSE(BitString::fromText("001").matchesClipped(-1, p)) << "it reaches past the end";
+}
+
 TEST(PositionSet, ShiftIntersectAndFirst) {
     // Marks at 3 and 70, spaces elsewhere.
     std::string text(100, '0');

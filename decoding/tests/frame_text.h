@@ -34,6 +34,17 @@ inline std::string numberParameter(std::string_view digits) {
     return numberParameter(digits, static_cast<int>(digits.size()));
 }
 
+// A single-data message from its type on: type 0x04, the length character (the date
+// and time and the digits, unless given), the eight date-and-time digits, the digits.
+inline std::string singleDataMessage(std::string_view dateTime, std::string_view digits,
+                                     int length) {
+    return character(0x04) + character(static_cast<std::uint8_t>(length)) + characters(dateTime) +
+           characters(digits);
+}
+inline std::string singleDataMessage(std::string_view dateTime, std::string_view digits) {
+    return singleDataMessage(dateTime, digits, static_cast<int>(dateTime.size() + digits.size()));
+}
+
 // lead marks, then text, then marks up to size characters (cut at size).
 inline std::string placed(int lead, const std::string& text, int size) {
     std::string t = marks(lead) + text;

@@ -2,6 +2,7 @@
 #include "decoding/tests/frame_text.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace decoding {
 namespace {
@@ -102,6 +103,88 @@ TEST(CountedFrame, FrameAnchoredBeforeTheStringReadsOnlyItsDigits) {
     std::string number;
     EXPECT_FALSE(DigitExtraction(frame, number));
     EXPECT_EQ(number, "0612345678");
+}
+
+// A single-data message as the CRM control captures it, from a few bits into its
+// type on (the capture starts a little after the message's first start bit), or
+// whole behind its marks.
+struct SingleDataCase {
+    const char* name;
+    std::string text;
+    std::optional<int> frame; // the header position of the frame taken
+    int length = 0;           // its digits
+};
+
+TEST(SingleDataFrameSearch, FindsTheHeaderWholeOrCutByTheStringsStart) {
+    const std::string message = singleDataMessage("12100815", "5551234") + character(0x42);
+    const std::string whole = marks(10) + message;
+    const auto cut = [](const std::string& text, std::size_t from) {
+        return text.substr(from) + marks(20);
+    };
+    const SingleDataCase cases[] = {
+        {"whole, after seizure and marks", "0101" + whole + marks(20), 5, 15},
+        {"cut at data bit 2 of the type", cut(whole, 13), -12, 15},
+        {"cut at data bit 3", cut(whole, 14), -13, 15},
+        {"cut at data bit 7", cut(whole, 18), -17, 15},
+        {"cut at the length's start bit", cut(whole, 20), -19, 15},
+        {"cut inside the length character", cut(whole, 21), std::nullopt},
+        {"a multiple-data message begins with a parameter",
+         cut(character(0x80) + character(19) + character(0x01) + character(0x08) +
+                 characters("12100815") + numberParameter("5551234"),
+             3),
+         std::nullopt},
+        // Its type cut to the last seven characters, a calling-number parameter of 11
+        // digits reads as a single-data message with a number of 3: what rules it out
+        // is where captures start (in the message's type, never in a parameter).
+        {"a calling-number parameter whose type is cut", cut(numberParameter("05321234567"), 4),
+         -13, 11},
+        {"length 8: the date and time only",
+         cut(marks(10) + singleDataMessage("12100815", "") + character(0x42), 13), -12, 8},
+        {"length 7 is no single-data frame",
+         cut(marks(10) + singleDataMessage("12100815", "", 7), 13), std::nullopt},
+        {"a length counting a digit more than follow",
+         cut(marks(10) + singleDataMessage("12100815", "555123", 15) + character(0x42), 13),
+         std::nullopt},
+        {"length 21: thirteen digits are taken",
+         marks(10) + singleDataMessage("12100815", "9053212345678") + marks(10), 1, 21},
+        {"length 22: fourteen digits are not",
+         marks(10) + singleDataMessage("12100815", "90532123456789") + marks(10), std::nullopt},
+        {"length bits cut off by the end", whole.substr(13, 15), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const BitString bits = BitString::fromText(c.text);
+        const auto frame = findSingleDataFrame(bits, 1, 266, {0, 13});
+        ASSERT_EQ(frame.has_value(), c.frame.has_value()) << c.name;
+        if (!frame)
+            continue;
+        EXPECT_EQ(frame->message.start, *c.frame + 10) << c.name;
+        EXPECT_EQ(frame->message.n, c.length) << c.name;
+        EXPECT_TRUE(frame->message.passesBoundaryChecks()) << c.name;
+    }
+}
+
+TEST(SingleDataFrame, TheNumberFollowsTheDateAndTime) {
+    struct Case {
+        const char* dateTime;
+        const char* number;
+    };
+    const Case cases[] = {{"12100815", "5551234"},
+                          {"12100930", "3125550100"},
+                          {"01010815", "112"},
+                          {"12100815", "05321234567"}};
+    for (const auto& c : cases) {
+        const std::string text =
+            (marks(10) + singleDataMessage(c.dateTime, c.number)).substr(13) + marks(30);
+        const BitString bits = BitString::fromText(text);
+        const auto frame = findSingleDataFrame(bits, 1, 266, {0, 13});
+        ASSERT_TRUE(frame) << c.number;
+        const CountedFrame number = frame->number();
+        EXPECT_TRUE(number.passesBoundaryChecks()) << c.number;
+        std::string decoded;
+        std::string kept = c.number;
+        EXPECT_TRUE(judgeFrame(number, decoded, kept).accepted()) << c.number;
+        EXPECT_EQ(decoded, c.number);
+    }
 }
 
 struct JudgeCase {

@@ -1,6 +1,7 @@
 // The controller: its start-up pass, the device list kept current across plug and
-// unplug notifications, enumeration, counting, check-out and check-in, the handler
-// setters, and a platform without its libraries.
+// unplug notifications (and a device found lost during a pass), enumeration,
+// counting, check-out and check-in, the handler setters, and a platform without its
+// libraries.
 #include "hidcontroller/tests/controller_fixture.h"
 
 namespace hidcontroller::testing {
@@ -225,6 +226,37 @@ TEST_F(ControllerListTest, ANotificationDuringAPassIsDropped) {
     settle();
     EXPECT_EQ(nested.calls, 1);
     EXPECT_EQ(controller->deviceCount(), 1);
+}
+
+// A device found lost while a pass runs (from a message loop inside its handler, where
+// the pass posted for it is dropped) gets a pass after that one.
+TEST_F(ControllerListTest, ADeviceFoundLostDuringAPassIsPassedOverAgainAfterIt) {
+    struct Losing {
+        THidDeviceController* c = nullptr;
+        MessagePump* pump = nullptr;
+        int runs = 0;
+        void changed(THidDeviceController&) {
+            if (++runs != 2)
+                return;
+            EXPECT_TRUE(c->DeviceReadFailed(c->deviceAt(0), kErrorDeviceNotConnected));
+            pump->runPending(); // the loop of a modal box: the notification is dropped
+        }
+    } losing;
+    losing.pump = &pump;
+    addDevice();
+    const DeviceId late = addDevice({}, 1, false);
+    controller = std::make_unique<THidDeviceController>(api, pump);
+    losing.c = controller.get();
+    controller->setLoading(true);
+    controller->SetOnDeviceChange(TNotifyEvent::of<&Losing::changed>(losing));
+    controller->OnRemoval = THidPlugEvent::of<&ControllerTest::Removed>(*this);
+    controller->setLoading(false);
+    settle();
+    act(late, DeviceAction::Plug);
+    EXPECT_EQ(losing.runs, 3);
+    EXPECT_EQ(removals.size(), 1u);
+    ASSERT_EQ(controller->deviceCount(), 2);
+    EXPECT_TRUE(controller->deviceAt(1).Plugged()) << "found again after the other";
 }
 
 TEST_F(ControllerListTest, DeviceChangeHandlerThatReleasesAndReenumerates) {

@@ -1,6 +1,7 @@
 // The read thread: when it runs, reports handed one at a time to the user-interface
 // thread, stopping with a read pending or a hand-over pending, a handler that swaps
-// itself, a device unplugged under a running thread, and the table of stops that
+// itself, a device unplugged under a running thread, one re-plugged unseen and found
+// lost by its failing reads, and the table of stops that
 // come from inside hand-overs, nested message loops and device changes, and of
 // handlers that throw.
 #include "hidcontroller/hid_device_read_thread.h"
@@ -163,6 +164,75 @@ TEST_F(ReadThreadTest, DeviceUnpluggedUnderARunningThread) {
     EXPECT_FALSE(dev.ReadHandleOpen());
     held.clear(); // freeing the device stops its thread and removes the slot
     EXPECT_EQ(controller->deviceCount(), 0);
+}
+
+// Pulled out and plugged back in before the controller's window gets the two
+// notifications: their passes find the same device instance with its object still
+// plugged. Reads on the old handle fail; told so, the controller marks the object
+// lost, and the pass it posts takes the device in again as a new object.
+TEST_F(ReadThreadTest, ADeviceRepluggedUnseenIsFoundLostByItsReads) {
+    const DeviceId id = addDevice();
+    start();
+    struct Reporter {
+        THidDeviceController* controller = nullptr;
+        std::vector<Dword> errors;
+        int marked = 0;
+        void error(THidDevice& dev, std::uint32_t code) {
+            errors.push_back(code);
+            marked += controller->DeviceReadFailed(dev, code) ? 1 : 0;
+        }
+    } reporter;
+    reporter.controller = controller.get();
+    Receiver r;
+    THidDevice& dev = acquire(0);
+    dev.SetDataErrorHandler(THidDataErrorEvent::of<&Reporter::error>(reporter));
+    dev.SetDataHandler(r.handler());
+    ASSERT_TRUE(pumpUntil([&] { return r.stamps.size() >= 3; }));
+
+    bus.apply(id, DeviceAction::Unplug);
+    bus.apply(id, DeviceAction::Plug);
+    ASSERT_TRUE(pumpUntil([&] { return arrivals.size() == 2; }));
+    ASSERT_FALSE(reporter.errors.empty());
+    EXPECT_EQ(reporter.errors[0], kErrorDeviceNotConnected);
+    EXPECT_FALSE(dev.Plugged());
+    EXPECT_EQ(removals, std::vector<THidDevice*>{&dev});
+    EXPECT_EQ(deviceChanges, 2);
+    ASSERT_EQ(controller->deviceCount(), 2);
+    EXPECT_TRUE(controller->deviceAt(1).Plugged());
+    EXPECT_EQ(controller->deviceAt(1).PnPInfo().DevInst, dev.PnPInfo().DevInst);
+
+    // Its reads go on failing until its user lets it go: it is marked once.
+    const std::size_t seen = reporter.errors.size();
+    ASSERT_TRUE(pumpUntil([&] { return reporter.errors.size() > seen + 3; }));
+    EXPECT_EQ(reporter.marked, 1);
+    EXPECT_EQ(deviceChanges, 2);
+    held.clear();
+    EXPECT_EQ(controller->deviceCount(), 1);
+}
+
+TEST_F(ReadThreadTest, OnlyErrorsOfAHandleThatIsGoneMarkADeviceLost) {
+    addDevice();
+    start();
+    for (const Dword error : {kErrorInvalidUserBuffer, kErrorInvalidParameter, kErrorAccessDenied,
+                              kErrorOperationAborted}) {
+        EXPECT_FALSE(controller->DeviceReadFailed(controller->deviceAt(0), error)) << error;
+        EXPECT_TRUE(controller->deviceAt(0).Plugged()) << error;
+    }
+    settle();
+    EXPECT_EQ(deviceChanges, 1);
+    for (const Dword error :
+         {kErrorDeviceNotConnected, kErrorInvalidHandle, kErrorBadCommand, kErrorGenFailure}) {
+        THidDevice& lost = controller->deviceAt(0);
+        EXPECT_TRUE(controller->DeviceReadFailed(lost, error)) << error;
+        EXPECT_FALSE(lost.Plugged()) << error;
+        EXPECT_FALSE(controller->DeviceReadFailed(lost, error)) << "marked once: " << error;
+        const std::size_t arrived = arrivals.size();
+        settle();
+        EXPECT_EQ(removals.back(), &lost) << error;
+        EXPECT_EQ(arrivals.size(), arrived + 1) << "found again: " << error;
+        ASSERT_EQ(controller->deviceCount(), 1) << error;
+    }
+    EXPECT_EQ(deviceChanges, 5);
 }
 
 TEST_F(ReadThreadTest, TwoDevicesInterleaveOnOneUiThread) {

@@ -82,6 +82,7 @@ public:
         return inner_.WaitForSingleObject(h, ms);
     }
     Dword SleepEx(Dword ms, bool a) override { return inner_.SleepEx(ms, a); }
+    Dword GetTickCount() override { return inner_.GetTickCount(); }
     Dword GetLastError() override { return inner_.GetLastError(); }
     Dword FormatMessageA(Dword f, const void* s, Dword id, Dword l, char* b, Dword n,
                          void* a) override {

@@ -32,15 +32,19 @@ TEST_F(BusTest, DevicesGetDistinctInstanceIdsUnlessGiven) {
     EXPECT_EQ(bus.interfacePath(d), ownPath.interfacePath);
 }
 
+// GetTickCount reads the same clock, in milliseconds.
 TEST_F(BusTest, FastClockMovesOnlyWhenSomethingWaits) {
     EXPECT_EQ(bus.now(), Microseconds{0});
+    EXPECT_EQ(api.GetTickCount(), 0u);
     EXPECT_EQ(api.SleepEx(250, false), 0u);
     EXPECT_EQ(bus.now(), std::chrono::milliseconds(250));
     const Handle event = api.CreateEventA(nullptr, true, false, nullptr);
     EXPECT_EQ(api.WaitForSingleObject(event, 40), kWaitTimeout);
     EXPECT_EQ(bus.now(), std::chrono::milliseconds(290));
-    bus.advance(std::chrono::milliseconds(10));
-    EXPECT_EQ(bus.now(), std::chrono::milliseconds(300));
+    EXPECT_EQ(api.GetTickCount(), 290u);
+    bus.advance(std::chrono::microseconds(10999));
+    EXPECT_EQ(bus.now(), std::chrono::microseconds(300999));
+    EXPECT_EQ(api.GetTickCount(), 300u);
     api.CloseHandle(event);
 }
 

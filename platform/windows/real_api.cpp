@@ -424,6 +424,10 @@ Dword RealApi::SleepEx(Dword Milliseconds, bool Alertable) {
     return ::SleepEx(Milliseconds, Alertable);
 }
 
+Dword RealApi::GetTickCount() {
+    return ::GetTickCount();
+}
+
 Dword RealApi::GetLastError() {
     return ::GetLastError();
 }

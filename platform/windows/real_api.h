@@ -59,6 +59,7 @@ public:
     bool ResetEvent(Handle Event) override;
     Dword WaitForSingleObject(Handle Object, Dword Milliseconds) override;
     Dword SleepEx(Dword Milliseconds, bool Alertable) override;
+    Dword GetTickCount() override;
     Dword GetLastError() override;
     Dword FormatMessageA(Dword Flags, const void* Source, Dword MessageId, Dword LanguageId,
                          char* Buffer, Dword Size, void* Arguments) override;

@@ -119,6 +119,26 @@ release 23.25 A
     EXPECT_EQ(s.mode, platform::ClockMode::Fast) << "fast is the default";
 }
 
+TEST(Scenario, LastsUntilItsLastEventOrTheEndOfItsLastSignal) {
+    struct Case {
+        const char* label;
+        const char* text;
+        platform::Microseconds length;
+    };
+    using std::chrono::milliseconds;
+    const Case cases[] = {
+        {"no events", "device A\n", milliseconds(0)},
+        {"a fault last", "device A\nring 1 A 1 duration=2\nunplug 4.5 A\n", milliseconds(4500)},
+        {"ringing last", "device A\nunplug 2 A\nring 1.5 A 2 duration=3\n", milliseconds(4500)},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(scenarioLength(parse(c.text)), c.length) << c.label;
+    // A burst lasts its bits at 1200 baud: seizure, marks and the message.
+    const auto burst = scenarioLength(parse("device A\ncall 10 A 1 number=5551234 type=sdmf\n"));
+    EXPECT_GT(burst, milliseconds(10400)) << "expected more than its 480 bits of preamble";
+    EXPECT_LT(burst, milliseconds(11000));
+}
+
 struct BadScenario {
     const char* label;
     const char* text;

@@ -174,6 +174,59 @@ ComPtr<INorvellix_Component> newComponent() {
     return component;
 }
 
+// Lines that ring while their device is calibrated, each at a phase of its own, with
+// NORVELLIX_SIMULATOR naming scenarios/ringing-at-start.scn or
+// scenarios/ringing-second-device.scn (one ctest entry each): the component created by
+// ProgID raises every call after the ring once, with its number.
+class Norvellix1CRinging : public activex::testing::ComApartment {
+protected:
+    // "OnDeviceConnection serial", "OnCallerID serial line number", ... once `count`
+    // events are heard and half a second more has passed.
+    std::vector<std::string> events(size_t count) {
+        const auto component = newComponent();
+        if (!component)
+            return {};
+        ComPtr<IConnectionPoint> cp;
+        EXPECT_EQ(component.as<IConnectionPointContainer>()->FindConnectionPoint(
+                      DIID_INorvellix_ComponentEvents, cp.put()),
+                  S_OK);
+        auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents);
+        DWORD cookie = 0;
+        EXPECT_EQ(cp->Advise(sink.get(), &cookie), S_OK);
+        EXPECT_TRUE(
+            hidcontroller::pumpMessagesUntil([&] { return sink->calls.size() >= count; }, 60s))
+            << sink->calls.size() << " events";
+        hidcontroller::pumpMessagesUntil([] { return false; }, 500ms);
+        EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+        std::vector<std::string> out;
+        for (const auto& c : sink->calls) {
+            if (c.id == kOnCallerID && c.args.size() == 6)
+                out.push_back("OnCallerID " + c.args[2] + " " + c.args[3] + " " + c.args[4]);
+            else if (c.id == kOnDeviceConnection && c.args.size() == 1)
+                out.push_back("OnDeviceConnection " + c.args[0]);
+            else
+                out.push_back("event " + std::to_string(c.id));
+        }
+        return out;
+    }
+};
+
+TEST_F(Norvellix1CRinging, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
+    EXPECT_EQ(events(5), (std::vector<std::string>{"OnDeviceConnection AAAA1111",
+                                                   "OnCallerID AAAA1111 1 02125550101",
+                                                   "OnCallerID AAAA1111 2 02125550102",
+                                                   "OnCallerID AAAA1111 3 02125550103",
+                                                   "OnCallerID AAAA1111 4 02125550104"}));
+}
+
+TEST_F(Norvellix1CRinging, SecondDeviceRingingThroughCalibrationRaisesEveryLaterCall) {
+    EXPECT_EQ(events(6),
+              (std::vector<std::string>{
+                  "OnDeviceConnection AAAA1111  |  BBBB2222", "OnCallerID BBBB2222 1 03125550201",
+                  "OnCallerID BBBB2222 2 03125550202", "OnCallerID BBBB2222 3 03125550203",
+                  "OnCallerID BBBB2222 4 03125550204", "OnCallerID AAAA1111 1 03125550101"}));
+}
+
 // What a design host reads back of a form: caption, colour and font.
 std::string formText(const ComPtr<INorvellix_Component>& component) {
     activex::Bstr caption, fontName;

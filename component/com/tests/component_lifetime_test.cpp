@@ -1,7 +1,9 @@
 // Norvellix1C.ocx in C++ hosts under Wine, through what hosts do to a component over
 // its life: a handler of a call that runs a message loop while the devices change, a
-// device pulled out and plugged back in beside another, a host that lets the component
-// go inside its events, and the library unloaded and loaded again in one process.
+// device pulled out and plugged back in beside another or while a pairing runs, a
+// capture cut short by a device change, a host that freezes the component's events or
+// lets the component go inside them, and the library unloaded and loaded again in one
+// process.
 // Each suite runs in a ctest entry of its own, with the scenario that
 // NORVELLIX_SIMULATOR names for it.
 #include "Norvellix1C.h"
@@ -9,6 +11,7 @@
 #include "hidcontroller/tests/watchdog.h"
 #include "hidcontroller/windows/window_ui_thread.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -157,6 +160,81 @@ INSTANTIATE_TEST_SUITE_P(Events, Norvellix1CReleasedInAnEvent,
                              return std::string(info.param == kOnCallerID ? "OnCallerID"
                                                                           : "OnDeviceConnection");
                          });
+
+// A pairing that a mouse starts holds the host's thread about a second, and the first
+// device is pulled out and plugged back in meanwhile: it is paired again, and its later
+// calls arrive beside the other device's, counted with two devices.
+using Norvellix1CReplugWhilePairing = activex::testing::ComApartment;
+
+TEST_F(Norvellix1CReplugWhilePairing, TheRepluggedDevicesLaterCallsArrive) {
+    Watchdog watchdog(90s);
+    auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents);
+    Advised a = createRegistered(sink.get());
+    ASSERT_TRUE(a.component);
+    EXPECT_TRUE(
+        pumpMessagesUntil([&] { return argsOf(*sink.get(), kOnCallerID).size() >= 3; }, 60s));
+    std::vector<std::string> seen;
+    for (const auto& call : argsOf(*sink.get(), kOnCallerID))
+        seen.push_back(call[2] + " " + call[3] + " " + call[4] + " " + call[5]);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"AAAA1111 1 02125550123 This device is \"2\" one.",
+                                              "AAAA1111 3 4441122 This device is \"2\" one.",
+                                              "BBBB2222 2 05321234567 This device is \"2\" one."}));
+    const auto connections = argsOf(*sink.get(), kOnDeviceConnection);
+    ASSERT_FALSE(connections.empty());
+    EXPECT_EQ(connections.back(), std::vector<std::string>{"BBBB2222  |  AAAA1111"});
+    a.release();
+}
+
+// A mouse plugged in while a call is captured re-pairs the device and cuts that
+// capture short: its call is lost, the next ones arrive.
+using Norvellix1CCutCapture = activex::testing::ComApartment;
+
+TEST_F(Norvellix1CCutCapture, TheCallsAfterTheCutCaptureArrive) {
+    Watchdog watchdog(90s);
+    auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents);
+    Advised a = createRegistered(sink.get());
+    ASSERT_TRUE(a.component);
+    const auto lastHeard = [&] {
+        const auto calls = argsOf(*sink.get(), kOnCallerID);
+        return !calls.empty() && calls.back()[3] == "3";
+    };
+    EXPECT_TRUE(pumpMessagesUntil(lastHeard, 60s));
+    std::vector<std::string> seen;
+    for (const auto& call : argsOf(*sink.get(), kOnCallerID))
+        seen.push_back(call[3] + " " + call[4]);
+    EXPECT_EQ(seen, (std::vector<std::string>{"2 05321234567", "3 4441122"}));
+    EXPECT_EQ(argsOf(*sink.get(), kOnDeviceConnection).size(), 2u)
+        << "paired at start and at the mouse";
+    a.release();
+}
+
+// The host freezes the component's events in its handler of the first of two calls
+// decoded from one capture: the second comes while they are frozen, and reaches the
+// host once, when it thaws them.
+using Norvellix1CFrozenEvents = activex::testing::ComApartment;
+
+TEST_F(Norvellix1CFrozenEvents, ACallRaisedWhileFrozenArrivesOnceAtTheThaw) {
+    Watchdog watchdog(90s);
+    activex::testing::FreezeInFirstHandler freezer(kOnCallerID);
+    auto sink = RecordingSink::make(DIID_INorvellix_ComponentEvents, freezer.handler());
+    Advised a = createRegistered(sink.get());
+    ASSERT_TRUE(a.component);
+    freezer.attach(a.component.get());
+    ASSERT_TRUE(pumpMessagesUntil([&] { return freezer.frozen(); }, 60s));
+    ASSERT_EQ(argsOf(*sink.get(), kOnCallerID).size(), 1u);
+    EXPECT_EQ(argsOf(*sink.get(), kOnCallerID)[0][3], "2");
+
+    const std::size_t heard = sink->calls.size();
+    EXPECT_EQ(freezer.thaw(), S_OK);
+    ASSERT_EQ(sink->calls.size(), heard + 1) << "delivered as the host thaws events";
+    EXPECT_EQ(sink->calls.back().id, kOnCallerID);
+    EXPECT_EQ(sink->calls.back().args[3], "3");
+    EXPECT_EQ(sink->calls.back().args[4], "02125550199");
+    pumpMessagesUntil([] { return false; }, 1s);
+    EXPECT_EQ(argsOf(*sink.get(), kOnCallerID).size(), 2u) << "once";
+    a.release();
+}
 
 using Norvellix1CLoading = activex::testing::ComApartment;
 

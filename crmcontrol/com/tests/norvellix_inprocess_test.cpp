@@ -149,7 +149,7 @@ TEST_F(NorvellixInProcess, ResetInsideTheConnectionAndTheCallHandlers) {
 // plugged in (scenarios/silent.scn, on the bus's virtual clock, where a read that
 // runs out its limit takes 500 ms of bus time and none of the wall clock). The
 // host's message loop is blocked at most one read limit at a time (with the
-// reports of one capture), and only disconnections follow the connection.
+// reports of one capture), and one disconnection follows the connection.
 TEST_F(NorvellixInProcess, ASilentDeviceBlocksTheHostAtMostOneReadLimitAtATime) {
     bus_->setMode(platform::ClockMode::Fast);
     ComPtr<IDispatch> control = create();
@@ -175,13 +175,12 @@ TEST_F(NorvellixInProcess, ASilentDeviceBlocksTheHostAtMostOneReadLimitAtATime) 
     ASSERT_GE(bus_->now(), 30s) << "the scenario did not run its course";
     EXPECT_LT(longest, 500ms + 112 * platform::kReportInterval);
 
-    ASSERT_GE(sink->calls.size(), 2u);
+    // The loss is raised once; the attempts at the silent device after it raise nothing.
+    ASSERT_EQ(sink->calls.size(), 2u);
     EXPECT_EQ(sink->calls[0].id, kOnDeviceConnection);
     EXPECT_EQ(sink->calls[0].args, (Args{"5e1e0001", "0"}));
-    for (std::size_t i = 1; i < sink->calls.size(); ++i) {
-        EXPECT_EQ(sink->calls[i].id, kOnDeviceDisconnected) << "event " << i;
-        EXPECT_EQ(sink->calls[i].args, (Args{"0", "0"})) << "event " << i;
-    }
+    EXPECT_EQ(sink->calls[1].id, kOnDeviceDisconnected);
+    EXPECT_EQ(sink->calls[1].args, (Args{"0", "0"}));
 
     stopAndRelease(control, cookie);
 }

@@ -60,19 +60,7 @@ protected:
         EXPECT_TRUE(audit.clean()) << audit.describe();
     }
 
-    // "OnDeviceConnection a b", "OnDeviceDisconnected a b", "OnCallerID serial line number".
-    std::vector<std::string> events() const {
-        std::vector<std::string> out;
-        for (const auto& c : sink_->calls) {
-            if (c.id == kOnCallerID && c.args.size() == 5)
-                out.push_back("OnCallerID " + c.args[0] + " " + c.args[1] + " " + c.args[4]);
-            else if (c.args.size() == 2)
-                out.push_back(std::string(c.id == kOnDeviceConnection ? "OnDeviceConnection "
-                                                                      : "OnDeviceDisconnected ") +
-                              c.args[0] + " " + c.args[1]);
-        }
-        return out;
-    }
+    std::vector<std::string> events() const { return eventTexts(sink_->calls); }
 
     platform::SimulatedBus* bus_ = nullptr;
     ComPtr<RecordingSink> sink_ = RecordingSink::make(DIID___Norvellix);

@@ -1,5 +1,5 @@
 // What the Norvellix test hosts share: the library's path as Windows sees it, a
-// message loop with a time limit, and late-bound calls.
+// message loop with a time limit, late-bound calls, and the events a sink heard.
 #pragma once
 
 #include "Norvellix.h"
@@ -8,6 +8,11 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+namespace activex::testing {
+struct RecordedCall;
+}
 
 namespace norvellix_test {
 
@@ -29,5 +34,9 @@ inline constexpr DWORD kLimitMs = 60000;
 
 // Calls a method without arguments by dispatch id; returns Invoke's result.
 HRESULT callMethod(IDispatch* control, DISPID id);
+
+// The control's events in order, one text each: "OnDeviceConnection a b",
+// "OnDeviceDisconnected a b", "OnCallerID serial line number".
+std::vector<std::string> eventTexts(const std::vector<activex::testing::RecordedCall>& calls);
 
 } // namespace norvellix_test
