@@ -330,6 +330,31 @@ void crmControlSeeds(const fs::path& dir) {
                        .number = "1234567"};
     write(dir / "plugged-later-waits-for-start",
           controlInput({waiting}, {{20, 0}, {90, 2}, {95, 3}}));
+
+    // A long script, so that long device behaviours are in the corpus from the
+    // start: after the first calls, each device in turn is pulled, silenced or held
+    // and given back a few ticks later, and the control stopped or reset and
+    // started, step after step to the last tick, with a device plugged in late that
+    // brings a call of its own.
+    DeviceSeed late{.kind = 0x20,
+                    .instance = 0x0000abcd,
+                    .call = true,
+                    .position = 4,
+                    .tick = 250,
+                    .number = "5321234567"};
+    // A step and the one that undoes it.
+    constexpr int kUndone[][2] = {{1, 0}, {2, 3}, {4, 5}, {7, 8}, {6, 8}};
+    constexpr int kPairs = 99, kFirstTick = 100, kLastTick = 399, kUndoneAfter = 5;
+    std::vector<std::pair<int, int>> script = {{90, 0 + 9 * 2}};
+    for (int i = 0; i < kPairs; ++i) {
+        const int tick = kFirstTick + i * (kLastTick - kUndoneAfter - kFirstTick) / (kPairs - 1);
+        const auto& [step, undo] = kUndone[i % std::size(kUndone)];
+        const int device = (i / static_cast<int>(std::size(kUndone))) % 3;
+        auto on = [device](int what) { return what < 6 ? what + 9 * device : what; };
+        script.emplace_back(tick, on(step));
+        script.emplace_back(tick + kUndoneAfter, on(undo));
+    }
+    write(dir / "long-script-three-devices", controlInput({a, b, late}, script));
 }
 
 } // namespace

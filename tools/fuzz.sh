@@ -31,6 +31,9 @@ declare -A max_len=(
   [viewer_load]=65536 [scenario]=2048 [wav]=16384
   [crm_line_decoder]=1795 [component_line_decoder]=4882 [crm_control]=512
 )
+# Targets whose inputs are scripts of events: libFuzzer's length control would hold
+# them near their seeds' lengths, so every length up to max_len is open at once.
+declare -A len_control=([scenario]=0 [crm_control]=0)
 
 if ! command -v clang++ >/dev/null ||
    ! echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }' |
@@ -62,7 +65,8 @@ run_target() {
   local dirs=("$corpus" "$seeds/$t")
   [ -d "fuzz/regressions/$t" ] && dirs+=("fuzz/regressions/$t")
   "$build/fuzz/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len="${max_len[$t]:-4096}" -print_final_stats=1 \
+    -max_len="${max_len[$t]:-4096}" ${len_control[$t]:+-len_control=${len_control[$t]}} \
+    -print_final_stats=1 \
     -artifact_prefix="$build/findings/$t-" "${dirs[@]}" >"$log" 2>&1
   echo $? >"$build/logs/$t.rc"
 }

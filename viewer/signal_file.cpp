@@ -1,6 +1,5 @@
 #include "viewer/signal_file.h"
 
-#include "signalpath/bittext.h"
 #include "viewer/number_text.h"
 
 #include <algorithm>
@@ -11,14 +10,11 @@
 namespace viewer {
 
 int maske_aç(int m, int k) {
-    std::string t = signalpath::DesimaldenBinarye(m);
-    t = t.substr(4) + t.substr(0, 4);
-    const std::string kt = signalpath::DesimaldenBinarye(k);
-    for (std::size_t i = 0; i < 8; ++i)
-        if (kt[i] != '0')
-            t[i] = t[i] == '0' ? '1' : '0';
-    std::reverse(t.begin(), t.end()); // now least significant bit first
-    return signalpath::BinarydenDesimale(t);
+    // The bit-text steps (MSB-first text of m, halves exchanged, the characters
+    // under the key's "1"s inverted, reversed and read LSB-first) come to this for
+    // every pair of bytes; the reversal and the LSB-first reading cancel out.
+    const int swapped = ((m & 0x0F) << 4) | (m >> 4);
+    return swapped ^ k;
 }
 
 FileBytes readSignalFile(std::string_view name) {
@@ -44,8 +40,10 @@ FileBytes readSignalFile(std::string_view name) {
     }
     std::vector<std::uint8_t>& bytes = result.bytes;
     bytes.reserve(ec ? 0 : static_cast<std::size_t>(size));
-    std::array<char, 16384> chunk;
-    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+    // Bytes of the vector's own type, so that appending a chunk is one copy.
+    std::array<std::uint8_t, 16384> chunk;
+    auto* into = reinterpret_cast<char*>(chunk.data());
+    while (file.read(into, chunk.size()) || file.gcount() > 0) {
         const auto n = static_cast<std::size_t>(file.gcount());
         if (n > kMaxSignalFileBytes - bytes.size())
             return {{}, FileError::TooLarge};

@@ -1,12 +1,35 @@
+#include "signalpath/bittext.h"
 #include "viewer/signal_file.h"
 #include "viewer/tests/signal_fixture.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace viewer {
 namespace {
 
 using testing::signalFile;
+
+// The unmasking in its bit-text steps, the reference the viewer's arithmetic must
+// equal: the MSB-first text of m, its halves exchanged, the characters under the
+// key's "1"s inverted, then reversed and read LSB-first.
+int unmaskByText(int m, int k) {
+    std::string t = signalpath::DesimaldenBinarye(m);
+    t = t.substr(4) + t.substr(0, 4);
+    const std::string kt = signalpath::DesimaldenBinarye(k);
+    for (std::size_t i = 0; i < 8; ++i)
+        if (kt[i] != '0')
+            t[i] = t[i] == '0' ? '1' : '0';
+    std::reverse(t.begin(), t.end());
+    return signalpath::BinarydenDesimale(t);
+}
+
+TEST(MaskeAc, EqualsTheBitTextStepsForEveryPairOfBytes) {
+    for (int m = 0; m <= 255; ++m)
+        for (int k = 0; k <= 255; ++k)
+            ASSERT_EQ(maske_aç(m, k), unmaskByText(m, k)) << "masked byte " << m << " key " << k;
+}
 
 TEST(MaskeAc, UndoesEveryPairTheRecorderWrites) {
     for (int v = testing::kSampleFloor; v <= 255; ++v)
@@ -51,6 +74,24 @@ TEST(UnmaskSignal, PutsARecordersSamplesSixCellsOn) {
     EXPECT_EQ(s.samples[25608], 0);
     EXPECT_TRUE(s.decodable);
     EXPECT_EQ(receivedCountCaption(s), "Alınan Örnek Sayısı: 25608 adet");
+}
+
+// The largest file the viewer loads, of bytes that fill both places of a pair with
+// every value: each cell is the bit-text unmasking of its pair.
+TEST(UnmaskSignal, UnmasksTheLargestFileAsTheBitTextSteps) {
+    std::vector<std::uint8_t> bytes(kMaxSignalFileBytes);
+    std::mt19937 random(25);
+    for (auto& b : bytes)
+        b = static_cast<std::uint8_t>(random());
+    const LoadedSignal s = unmaskSignal(bytes);
+    const int R = static_cast<int>(kMaxSignalFileBytes / 2);
+    ASSERT_EQ(s.samples.upperBound(), R);
+    for (int i = 0; i <= R - 2; ++i) {
+        const auto at = static_cast<std::size_t>(2 * i);
+        ASSERT_EQ(s.samples[i], unmaskByText(bytes[at + 1], bytes[at + 2])) << "cell " << i;
+    }
+    EXPECT_EQ(s.samples[R - 1], 0);
+    EXPECT_EQ(s.samples[R], 0);
 }
 
 TEST(UnmaskSignal, FloorsValuesBelow35) {
