@@ -345,15 +345,28 @@ bool CrmControl::ReadReport(int device) {
     return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
+void CrmControl::WatchLines() {
+    for (int n = 0; n < kMostWatchedReports; ++n)
+        if (!WatchReport())
+            return;
+}
+
 // A read that fails leaves the device's buffer as it was: its lines are tested
 // and captured on that content, and the supervision handles the loss next tick.
 // From calibration on, each fresh report also goes to the device's zero levels, before
 // its samples are corrected by them.
-void CrmControl::WatchLines() {
+bool CrmControl::WatchReport() {
     const bool second = link_.Device2Seen;
-    const auto sample = [this](int device) {
-        if (ReadReport(device) && sv_.CalibrationDone)
-            calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
+    bool lost = false;
+    bool waiting = false;
+    const auto sample = [&](int device) {
+        if (!ReadReport(device)) {
+            lost = true;
+        } else {
+            waiting = waiting || link_.ReportWasWaiting;
+            if (sv_.CalibrationDone)
+                calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
+        }
         SampleDevice(device);
     };
     sample(1);
@@ -365,8 +378,10 @@ void CrmControl::WatchLines() {
     for (int k = 1; k <= lastLine; ++k)
         if (lines_[k - 1].CaptureTrigger)
             captureRequested_ = true;
-    if (captureRequested_)
-        Capture();
+    if (!captureRequested_)
+        return waiting && !lost;
+    Capture();
+    return false;
 }
 
 void CrmControl::Capture() {

@@ -122,6 +122,26 @@ TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
     EXPECT_EQ(rig.outputCount(a), after) << "no capture once the line is quiet";
 }
 
+// A tick of the 1 ms timer comes every 15.6 ms on Windows: the line watch still takes
+// in every report, so a mark that gives way for a single report (2 ms) before the line
+// goes quiet triggers its capture, wherever that report falls in the tick.
+TEST_F(LineWatchTest, AtTheWindowsTimerPaceEveryReportIsWatched) {
+    rig.timerPeriod = std::chrono::microseconds(15600);
+    constexpr long kReport = 16; // samples
+    for (int phase = 0; phase < 8; ++phase) {
+        const long base = (sampleAt(rig.bus.now()) / kReport + 8) * kReport;
+        const long space = base + (20 + phase) * kReport;
+        a.lines->pattern(2, base, LONG_MAX, kMark);
+        a.lines->pattern(2, space, space + kReport - 1, kSpace);
+        a.lines->pattern(2, space + kReport, LONG_MAX, kQuiet);
+        const auto commands = rig.outputCount(a);
+        const auto end = std::chrono::microseconds((space + 200 * kReport) * 125);
+        ASSERT_TRUE(rig.tickUntil([&] { return rig.bus.now() >= end; }, 1000));
+        EXPECT_EQ(rig.outputCount(a), commands + 1) << "phase " << phase;
+        EXPECT_FALSE(line(2).LineStage) << "phase " << phase;
+    }
+}
+
 // A device that falls silent during a series of captures costs one read time-out,
 // not one per captured report; the supervision then reports the loss once.
 TEST_F(LineWatchTest, ADeviceLostWhileCapturingCostsOneTimeOut) {
