@@ -358,12 +358,15 @@ void CrmControl::WatchLines() {
 bool CrmControl::WatchReport() {
     const bool second = link_.Device2Seen;
     bool lost = false;
-    bool waiting = false;
+    // Both devices send at the same pace: once a read of either had to wait, the
+    // tick has caught up with the devices (the other's report that came meanwhile
+    // is the next tick's).
+    bool waiting = true;
     const auto sample = [&](int device) {
         if (!ReadReport(device)) {
             lost = true;
         } else {
-            waiting = waiting || link_.ReportWasWaiting;
+            waiting = waiting && link_.ReportWasWaiting;
             if (sv_.CalibrationDone)
                 calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
         }

@@ -127,7 +127,7 @@ private:
     void WatchLines();
     // One report of each present device through the line watch, and the capture if a
     // line triggers. Whether the watch goes on: no device was lost, no capture was
-    // made, and a report was already waiting, so more may be.
+    // made, and every report read was already waiting, so more may be.
     bool WatchReport();
     // One report of device 1 or 2; after a failed read, or for a device already
     // lost, the tick makes no further read of it. False when it is lost.

@@ -195,5 +195,17 @@ TEST_F(TwoDeviceLineWatchTest, ATriggerOnLine6CapturesBothDevices) {
     }
 }
 
+// With two devices the watch stops as soon as a read of either had to wait: a tick of
+// the 1 ms timer reads a report of each and waits for at most one of them, rather than
+// going on for the other device's report that came meanwhile, again and again.
+TEST_F(TwoDeviceLineWatchTest, ATickCatchesUpWithBothDevicesAndEnds) {
+    rig.addDevice("aaaa0001");
+    rig.addDevice("bbbb0002");
+    ASSERT_TRUE(startAndConnect(rig));
+    rig.longestTick = {};
+    rig.runTicks(500);
+    EXPECT_LE(rig.longestTick, 2 * platform::kReportInterval);
+}
+
 } // namespace
 } // namespace crmcontrol::testing
