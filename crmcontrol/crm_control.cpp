@@ -345,31 +345,15 @@ bool CrmControl::ReadReport(int device) {
     return devicelink::readReportInTick(link_, device, lostThisTick_);
 }
 
-void CrmControl::WatchLines() {
-    for (int n = 0; n < kMostWatchedReports; ++n)
-        if (!WatchReport())
-            return;
-}
-
 // A read that fails leaves the device's buffer as it was: its lines are tested
 // and captured on that content, and the supervision handles the loss next tick.
 // From calibration on, each fresh report also goes to the device's zero levels, before
 // its samples are corrected by them.
-bool CrmControl::WatchReport() {
+void CrmControl::WatchLines() {
     const bool second = link_.Device2Seen;
-    bool lost = false;
-    // Both devices send at the same pace: once a read of either had to wait, the
-    // tick has caught up with the devices (the other's report that came meanwhile
-    // is the next tick's).
-    bool waiting = true;
-    const auto sample = [&](int device) {
-        if (!ReadReport(device)) {
-            lost = true;
-        } else {
-            waiting = waiting && link_.ReportWasWaiting;
-            if (sv_.CalibrationDone)
-                calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
-        }
+    const auto sample = [this](int device) {
+        if (ReadReport(device) && sv_.CalibrationDone)
+            calibration_[device - 1].follow(reportSamples(device), zeroLevels(device));
         SampleDevice(device);
     };
     sample(1);
@@ -381,10 +365,8 @@ bool CrmControl::WatchReport() {
     for (int k = 1; k <= lastLine; ++k)
         if (lines_[k - 1].CaptureTrigger)
             captureRequested_ = true;
-    if (!captureRequested_)
-        return waiting && !lost;
-    Capture();
-    return false;
+    if (captureRequested_)
+        Capture();
 }
 
 void CrmControl::Capture() {

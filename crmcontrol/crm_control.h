@@ -46,15 +46,6 @@ struct LineState {
 inline constexpr platform::Dword kSecondDeviceScanMs = 500;
 inline constexpr platform::Dword kMaxSecondDeviceScanMs = 32 * kSecondDeviceScanMs;
 
-// The line watch takes in the reports at the devices' pace, one every 2 ms. The
-// timer asks for a tick every millisecond, and there one report a tick keeps that
-// pace; but a tick comes every 10 to 16 ms on Windows, and one report a tick would
-// see one in eight of them (the HID driver keeps the latest 32 for the reader and
-// drops the older): a message's start would be seen late and its capture begin
-// inside it. So a tick goes on reading while the reports it reads were already
-// waiting, up to as many as the driver keeps.
-inline constexpr int kMostWatchedReports = 32;
-
 // The supervision flags of one control instance.
 struct SupervisionState {
     bool TwoDeviceRescanDone = false;
@@ -125,10 +116,6 @@ private:
     void BuildStartCommand();
     void DrawStartCommandFiller();
     void WatchLines();
-    // One report of each present device through the line watch, and the capture if a
-    // line triggers. Whether the watch goes on: no device was lost, no capture was
-    // made, and every report read was already waiting, so more may be.
-    bool WatchReport();
     // One report of device 1 or 2; after a failed read, or for a device already
     // lost, the tick makes no further read of it. False when it is lost.
     bool ReadReport(int device);

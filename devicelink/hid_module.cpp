@@ -348,10 +348,8 @@ void HIDmodule::readInputReport(const Device& d) {
 
     const Dword wait = api_.WaitForSingleObject(ReadEvent, kReadTimeoutMs);
     CheckApiResult("WaitForSingleObject");
-    ReportWasWaiting = false;
     if (wait == kWaitObject0 && !failedAtOnce) {
         // The report is in the buffer; the transferred count is not examined.
-        ReportWasWaiting = started;
     } else if (wait == kWaitTimeout || wait == kWaitObject0) {
         if (reading != kInvalidHandleValue) {
             api_.CancelIo(reading);

@@ -119,10 +119,6 @@ public:
     // One report into ReadBuffer_1 / _2 within 500 ms, or the device marked lost.
     void ReadInputReport1();
     void ReadInputReport2();
-    // Whether the last read's report was already waiting for it: the platform
-    // completed the read as it started, from the reports the HID driver keeps for the
-    // reader. False after a read that had to wait for its report, or failed.
-    bool ReportWasWaiting = false;
     // Report id 0 and OutputReportData to Device1 / Device2 (the recorder's variant
     // writes nothing to Device2).
     void WriteOutputReport1();

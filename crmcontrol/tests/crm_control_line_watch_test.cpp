@@ -122,26 +122,6 @@ TEST_F(LineWatchTest, MarkThenNoMarkTriggersOneCapturePerActiveTickUntilQuiet) {
     EXPECT_EQ(rig.outputCount(a), after) << "no capture once the line is quiet";
 }
 
-// A tick of the 1 ms timer comes every 15.6 ms on Windows: the line watch still takes
-// in every report, so a mark that gives way for a single report (2 ms) before the line
-// goes quiet triggers its capture, wherever that report falls in the tick.
-TEST_F(LineWatchTest, AtTheWindowsTimerPaceEveryReportIsWatched) {
-    rig.timerPeriod = std::chrono::microseconds(15600);
-    constexpr long kReport = 16; // samples
-    for (int phase = 0; phase < 8; ++phase) {
-        const long base = (sampleAt(rig.bus.now()) / kReport + 8) * kReport;
-        const long space = base + (20 + phase) * kReport;
-        a.lines->pattern(2, base, LONG_MAX, kMark);
-        a.lines->pattern(2, space, space + kReport - 1, kSpace);
-        a.lines->pattern(2, space + kReport, LONG_MAX, kQuiet);
-        const auto commands = rig.outputCount(a);
-        const auto end = std::chrono::microseconds((space + 200 * kReport) * 125);
-        ASSERT_TRUE(rig.tickUntil([&] { return rig.bus.now() >= end; }, 1000));
-        EXPECT_EQ(rig.outputCount(a), commands + 1) << "phase " << phase;
-        EXPECT_FALSE(line(2).LineStage) << "phase " << phase;
-    }
-}
-
 // A device that falls silent during a series of captures costs one read time-out,
 // not one per captured report; the supervision then reports the loss once.
 TEST_F(LineWatchTest, ADeviceLostWhileCapturingCostsOneTimeOut) {
@@ -193,18 +173,6 @@ TEST_F(TwoDeviceLineWatchTest, ATriggerOnLine6CapturesBothDevices) {
         EXPECT_EQ(rig.control->line(6).CaptureBuffer[g], kSpace[g] - kLevel) << "group " << g;
         EXPECT_EQ(rig.control->line(4).CaptureBuffer[g], kSpace[g] - kLevel) << "group " << g;
     }
-}
-
-// With two devices the watch stops as soon as a read of either had to wait: a tick of
-// the 1 ms timer reads a report of each and waits for at most one of them, rather than
-// going on for the other device's report that came meanwhile, again and again.
-TEST_F(TwoDeviceLineWatchTest, ATickCatchesUpWithBothDevicesAndEnds) {
-    rig.addDevice("aaaa0001");
-    rig.addDevice("bbbb0002");
-    ASSERT_TRUE(startAndConnect(rig));
-    rig.longestTick = {};
-    rig.runTicks(500);
-    EXPECT_LE(rig.longestTick, 2 * platform::kReportInterval);
 }
 
 } // namespace

@@ -148,13 +148,12 @@ TEST(LineDecoderSignal, CapturesStartingBeforeTheMessage) {
         expectDecoded(c, c.spec, false);
 }
 
-// A capture that starts late (the line watch saw the message's start late: a host
-// kept its thread busy for longer than the driver keeps reports) keeps the length
-// character up to its start bit, and the number is taken whole; one that starts
-// inside the length character keeps every digit, and the checksum behind them gives
-// the length. One that starts inside the digits shows no single-data message: its
-// digits are searched for fixed frames as ever, which keep the numbers they read
-// right.
+// A capture that starts late (the line watch saw the message's start late: its timer
+// ticked too slowly) keeps the length character up to its start bit, and the number
+// is taken whole; one that starts inside the length character keeps every digit, and
+// the checksum behind them gives the length. One that starts inside the digits shows
+// no single-data message: its digits are searched for fixed frames as ever, which
+// keep the numbers they read right.
 TEST(LineDecoderSignal, LateSingleDataCaptures) {
     struct Case {
         int late; // samples after the message's first start bit

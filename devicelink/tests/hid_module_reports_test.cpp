@@ -36,28 +36,6 @@ TEST_F(ReadTest, ReadBringsTheDevicesReportAndLeavesTheEventReset) {
     EXPECT_EQ(log.contexts.back(), "ResetEvent");
 }
 
-// The module notes whether a read found its report already waiting in the driver's
-// ring (the platform completed it as it started) or had to wait for it.
-TEST_F(ReadTest, ReadNotesWhetherItsReportWasWaiting) {
-    const auto a = addCallerId(7);
-    link->FindDevice1();
-    link->ReadInputReport1();
-    // The ring held nothing: the first read waited for the device's next report.
-    EXPECT_FALSE(link->ReportWasWaiting);
-    bus.advance(5ms); // two reports arrive meanwhile
-    link->ReadInputReport1();
-    EXPECT_TRUE(link->ReportWasWaiting);
-    link->ReadInputReport1();
-    EXPECT_TRUE(link->ReportWasWaiting);
-    link->ReadInputReport1();
-    EXPECT_FALSE(link->ReportWasWaiting) << "the ring is empty again";
-    bus.advance(5ms);
-    bus.apply(a, DeviceAction::Unplug);
-    link->ReadInputReport1();
-    EXPECT_FALSE(link->DeviceDetected_1);
-    EXPECT_FALSE(link->ReportWasWaiting);
-}
-
 TEST_F(ReadTest, SilentDeviceIsMarkedLostAfterTheTimeLimit) {
     const auto a = addCallerId(7);
     link->FindDevice1();

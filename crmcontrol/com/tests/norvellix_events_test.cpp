@@ -175,24 +175,6 @@ TEST_F(NorvellixEvents, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
         expectCall(sink->calls[i + 1], "5d0c0001", calls[i].first, calls[i].second);
 }
 
-// single_data_real_time.scenario: single-data calls in real time, where a tick of
-// the control's 1 ms timer lasts 10 to 16 ms. The line watch takes in every report
-// all the same, so each call is raised once with the caller's number.
-TEST_F(NorvellixEvents, SingleDataCallsInRealTimeAreRaisedWithTheirOwnNumbers) {
-    auto sink = RecordingSink::make(DIID___Norvellix);
-    run(sink, 11, 500);
-    const std::vector<std::string> texts = eventTexts(sink->calls);
-    ASSERT_EQ(texts.size(), 11u) << ::testing::PrintToString(texts);
-    EXPECT_EQ(sink->calls[0].id, kOnDeviceConnection);
-    const std::pair<const char*, const char*> calls[] = {
-        {"1", "5551234"},     {"2", "5551234"},     {"3", "3125550100"}, {"4", "3125550100"},
-        {"1", "05321234567"}, {"2", "5551234"},     {"3", "5551234"},    {"4", "3125550100"},
-        {"1", "3125550100"},  {"2", "05321234567"},
-    };
-    for (std::size_t i = 0; i < std::size(calls); ++i)
-        expectCall(sink->calls[i + 1], "5d0c0002", calls[i].first, calls[i].second);
-}
-
 // replug_beside_second.scenario, in real time: the first of two devices pulled out
 // and plugged back in while the second stays. The second goes on alone; the first
 // is taken in again soon enough (the look for a second device counts time, whatever
