@@ -81,45 +81,6 @@ std::optional<SingleDataFrame> singleDataFrameAt(const BitString& bits, int p,
     return frame;
 }
 
-// The byte of the whole character at p (start bit "0", stop bit "1"), if one
-// stands there.
-std::optional<int> characterAt(const BitString& bits, int p) {
-    if (p < 1 || p + kCharacterBits - 1 > bits.size() || bits.bit(p) ||
-        !bits.bit(p + kCharacterBits - 1))
-        return std::nullopt;
-    return static_cast<int>(bits.field(p + 1, 8));
-}
-
-bool isDigitCharacter(int byte) {
-    return byte >= '0' && byte <= '9';
-}
-
-// A string that begins inside the length character holds no header: the message is
-// the run of digit characters that begins in its first character's span, as long as
-// the checksum behind it says (the character that brings the sum of the type, the
-// length and the digits to 0 modulo 256). The checksum may itself read as a digit.
-std::optional<SingleDataFrame> singleDataFrameCutInItsLength(const BitString& bits,
-                                                             CountedFrameLengths lengths) {
-    for (int s = 1; s <= kCharacterBits; ++s) {
-        int sum = kSingleDataType;
-        for (int m = 0;; ++m) {
-            const auto byte = characterAt(bits, s + kCharacterBits * m);
-            if (!byte)
-                break;
-            const int n = m - kDateTimeCharacters;
-            if ((sum + m + *byte) % 256 == 0 && n >= lengths.minimum && n <= lengths.maximum) {
-                const SingleDataFrame frame{CountedFrame{&bits, s - 2 * kCharacterBits, m}};
-                if (frame.message.passesBoundaryChecks())
-                    return frame;
-            }
-            if (!isDigitCharacter(*byte))
-                break;
-            sum += *byte;
-        }
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
@@ -130,8 +91,6 @@ std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int fi
         if (bits.matchesClipped(p, SdmfHeaderPattern))
             if (auto frame = singleDataFrameAt(bits, p, lengths))
                 return frame;
-    if (auto frame = singleDataFrameCutInItsLength(bits, lengths))
-        return frame;
     const PositionSet headers = bits.positionsOf(SdmfHeaderPattern);
     for (int p = headers.firstIn(first, last); p != 0; p = headers.firstIn(p + 1, last))
         if (auto frame = singleDataFrameAt(bits, p, lengths))

@@ -72,8 +72,7 @@ std::optional<CountedFrame> findCountedFrame(const BitString& bits, int first, i
 
 // A single-data message: its header, the length character, then as many digit
 // characters as the length says, the eight of the date and time (month, day, hour,
-// minute) first and the number after them, then the checksum character.
-inline constexpr int kSingleDataType = 0x04;
+// minute) first and the number after them.
 inline constexpr int kDateTimeCharacters = 8;
 // From the header at p: the type character at p + 10 and the data bits of the
 // length character at p + 21.
@@ -103,10 +102,6 @@ struct SingleDataFrame {
 // data bit 7 and stop bit, the length's start bit) do not tell it from the
 // multiple-data type 0x80, whose data bit 7 is 1; the digits that must follow the
 // length do, as a multiple-data message's parameters begin with a type character.
-// A string that begins inside the length character (after its start bit) keeps
-// the digits it counted: a run of them in the string's first character span is the
-// message when the character behind it is the checksum of a single-data message of
-// that many digits.
 std::optional<SingleDataFrame> findSingleDataFrame(const BitString& bits, int first, int last,
                                                    CountedFrameLengths lengths = {});
 

@@ -255,8 +255,7 @@ TEST_F(CallsTest, SingleDataCallsAreRaisedWithTheirOwnNumbers) {
 // late, and the capture often begins after a single-data message's length
 // character. The numbers that the digits before the checksum give right (11 digits
 // from "0", 7 digits from 10:00) are raised at every start, as ever; the others
-// with their own number whenever the capture keeps the length character or begins
-// inside it, before the first date-and-time digit.
+// with their own number whenever the capture keeps the length character.
 TEST(CallsAtTheWindowsTimerPace, SingleDataCallsKeepTheirNumbersAndGainTheRest) {
     struct Case {
         const char* dateTime;

@@ -45,17 +45,6 @@ inline std::string singleDataMessage(std::string_view dateTime, std::string_view
     return singleDataMessage(dateTime, digits, static_cast<int>(dateTime.size() + digits.size()));
 }
 
-// The checksum character of a single-data message: the byte that brings the sum of
-// the type, the length and every digit to 0 modulo 256.
-inline std::string singleDataChecksum(std::string_view dateTime, std::string_view digits) {
-    unsigned sum = 0x04 + static_cast<unsigned>(dateTime.size() + digits.size());
-    for (char c : dateTime)
-        sum += static_cast<unsigned char>(c);
-    for (char c : digits)
-        sum += static_cast<unsigned char>(c);
-    return character(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-}
-
 // lead marks, then text, then marks up to size characters (cut at size).
 inline std::string placed(int lead, const std::string& text, int size) {
     std::string t = marks(lead) + text;

@@ -118,12 +118,6 @@ struct SingleDataCase {
 TEST(SingleDataFrameSearch, FindsTheHeaderWholeOrCutByTheStringsStart) {
     const std::string message = singleDataMessage("12100815", "5551234") + character(0x42);
     const std::string whole = marks(10) + message;
-    const std::string checked = marks(10) + singleDataMessage("12100815", "5551234") +
-                                singleDataChecksum("12100815", "5551234");
-    // Midnight of the first of January and 05321234567 have the checksum 0x31, "1".
-    const std::string checkedWithDigitSum = marks(10) +
-                                            singleDataMessage("01010000", "05321234567") +
-                                            singleDataChecksum("01010000", "05321234567");
     const auto cut = [](const std::string& text, std::size_t from) {
         return text.substr(from) + marks(20);
     };
@@ -134,15 +128,6 @@ TEST(SingleDataFrameSearch, FindsTheHeaderWholeOrCutByTheStringsStart) {
         {"cut at data bit 7", cut(whole, 18), -17, 15},
         {"cut at the length's start bit", cut(whole, 20), -19, 15},
         {"cut inside the length character", cut(whole, 21), std::nullopt},
-        // Behind a run of digits that the string begins with, the checksum tells a
-        // single-data message of the run's length.
-        {"cut inside the length, its checksum behind the digits", cut(checked, 21), -20, 15},
-        {"cut at the length's last data bit", cut(checked, 28), -27, 15},
-        {"cut at the length's stop bit", cut(checked, 29), -28, 15},
-        {"cut into the first digit: the checksum is not the run's", cut(checked, 31), std::nullopt},
-        {"a checksum that reads as a digit", cut(checkedWithDigitSum, 25), -24, 19},
-        {"digits behind a character's worth of marks: no header was cut",
-         marks(9) + cut(checked, 29), std::nullopt},
         {"a multiple-data message begins with a parameter",
          cut(character(0x80) + character(19) + character(0x01) + character(0x08) +
                  characters("12100815") + numberParameter("5551234"),

@@ -52,13 +52,6 @@ protected:
             pumpUntil([] { return false; }, afterMs);
         stop();
     }
-    // run() with a sink of its own, pumping 500 ms after the `count`th event so that an
-    // event too many shows; the events as texts.
-    std::vector<std::string> runForEvents(size_t count) {
-        auto sink = RecordingSink::make(DIID___Norvellix);
-        run(sink, count, 500);
-        return eventTexts(sink->calls);
-    }
 };
 
 void expectCall(const activex::testing::RecordedCall& call, const std::string& serial,
@@ -141,21 +134,25 @@ TEST_F(NorvellixEvents, HostReleasingTheControlInsideAnEventEndsItAfterTheTick) 
 // (scenarios/ringing-at-start.scn, in real time): every call after the ring is raised
 // once.
 TEST_F(NorvellixEvents, LinesRingingThroughCalibrationRaiseEveryLaterCall) {
-    const std::vector<std::string> expected = {
-        "OnDeviceConnection 1a2b3c4d 0", "OnCallerID 1a2b3c4d 1 02125550101",
-        "OnCallerID 1a2b3c4d 2 02125550102", "OnCallerID 1a2b3c4d 3 02125550103",
-        "OnCallerID 1a2b3c4d 4 02125550104"};
-    EXPECT_EQ(runForEvents(expected.size()), expected);
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 5, 500);
+    EXPECT_EQ(eventTexts(sink->calls),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 0", "OnCallerID 1a2b3c4d 1 02125550101",
+                  "OnCallerID 1a2b3c4d 2 02125550102", "OnCallerID 1a2b3c4d 3 02125550103",
+                  "OnCallerID 1a2b3c4d 4 02125550104"}));
 }
 
 // The second device's lines ring through calibration, the first one's are at rest
 // (scenarios/ringing-second-device.scn, in real time).
 TEST_F(NorvellixEvents, SecondDeviceRingingThroughCalibrationRaisesEveryLaterCall) {
-    const std::vector<std::string> expected = {
-        "OnDeviceConnection 1a2b3c4d 5e6f7a8b", "OnCallerID 5e6f7a8b 1 03125550201",
-        "OnCallerID 5e6f7a8b 2 03125550202",    "OnCallerID 5e6f7a8b 3 03125550203",
-        "OnCallerID 5e6f7a8b 4 03125550204",    "OnCallerID 1a2b3c4d 1 03125550101"};
-    EXPECT_EQ(runForEvents(expected.size()), expected);
+    auto sink = RecordingSink::make(DIID___Norvellix);
+    run(sink, 6, 500);
+    EXPECT_EQ(eventTexts(sink->calls),
+              (std::vector<std::string>{
+                  "OnDeviceConnection 1a2b3c4d 5e6f7a8b", "OnCallerID 5e6f7a8b 1 03125550201",
+                  "OnCallerID 5e6f7a8b 2 03125550202", "OnCallerID 5e6f7a8b 3 03125550203",
+                  "OnCallerID 5e6f7a8b 4 03125550204", "OnCallerID 1a2b3c4d 1 03125550101"}));
 }
 
 // crmcontrol/tests/data/single-data-calls.scn: single-data messages, whose date and
