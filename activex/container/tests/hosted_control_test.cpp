@@ -4,6 +4,7 @@
 #include "activex/bstr.h"
 #include "activex/container/hosted_control.h"
 #include "activex/hresult.h"
+#include "activex/module.h"
 #include "activex/variant.h"
 #include "platform/windows/handles.h"
 #include "test_control.h"
@@ -178,6 +179,32 @@ TEST_F(HostedControlTest, ReleasingTheHostTearsDownAndFreesTheControl) {
               (Calls{"Unadvise", "InPlaceDeactivate", "Close", "SetClientSite(null)"}));
     EXPECT_EQ(observed_.liveObjects, 0) << "every reference to the control is released";
     EXPECT_FALSE(IsWindow(window));
+}
+
+// A control in another apartment lets go of the host's site and sink when it is
+// done with them, which can be after the host let go of the control (its last
+// raising still under way, say). Until then the host's module must not say it
+// can unload, or that late release runs code that is gone.
+TEST_F(HostedControlTest, TheSiteAndTheSinkKeepTheModuleLoadedWhileTheControlHoldsThem) {
+    testcontrol::Registration registration({}, observed_);
+    const long before = activex::serverModule().objectCount();
+    activex::ComPtr<IOleClientSite> site;
+    activex::ComPtr<IDispatch> sink;
+    {
+        HostedControl control(testcontrol::kClsid, host_.get(), options(), &handler_);
+        ASSERT_NE(observed_.control, nullptr);
+        sink = testcontrol::sinkOf(*observed_.control);
+        ASSERT_TRUE(sink);
+        activex::ComPtr<IOleObject> object;
+        ASSERT_EQ(control.dispatch()->QueryInterface(IID_IOleObject, object.putVoid()), S_OK);
+        ASSERT_EQ(object->GetClientSite(site.put()), S_OK);
+        ASSERT_TRUE(site);
+    }
+    EXPECT_EQ(activex::serverModule().objectCount(), before + 2) << "the site and the sink";
+    site.reset();
+    EXPECT_EQ(activex::serverModule().objectCount(), before + 1) << "the sink";
+    sink.reset();
+    EXPECT_EQ(activex::serverModule().objectCount(), before);
 }
 
 TEST_F(HostedControlTest, AnUnregisteredClassFailsNamingTheCreation) {

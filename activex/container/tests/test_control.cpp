@@ -385,8 +385,8 @@ std::pair<std::wstring, std::wstring> firePair(Control& control, const std::wstr
     return {std::wstring(owned.view()), activex::utf8ToWide(activex::variantToUtf8(*value.get()))};
 }
 
-bool hasSink(Control& control) {
-    return static_cast<bool>(control.point().sink);
+ComPtr<IDispatch> sinkOf(Control& control) {
+    return control.point().sink;
 }
 
 } // namespace testcontrol

@@ -61,6 +61,7 @@ private:
 // the sink left them.
 std::pair<std::wstring, std::wstring> firePair(Control& control, const std::wstring& first,
                                                const std::wstring& second);
-bool hasSink(Control& control);
+// The event sink the control holds (none before Advise and after Unadvise).
+activex::ComPtr<IDispatch> sinkOf(Control& control);
 
 } // namespace testcontrol
