@@ -128,6 +128,11 @@ MalvoControl::MalvoControl()
 MalvoControl::~MalvoControl() {
     // The embedded component goes before the window it is sited in.
     component_.reset();
+    // A free-threaded host may let Malvo go on another thread than the one that made
+    // the form's window, and only that thread can destroy it: it is asked to (a
+    // thread that ends first takes its windows with it).
+    if (GetWindowThreadProcessId(form_.get(), nullptr) != GetCurrentThreadId())
+        PostMessageW(form_.release(), WM_CLOSE, 0, 0);
 }
 
 void MalvoControl::onEvent(DISPID dispid, DISPPARAMS& params) {

@@ -274,14 +274,39 @@ TEST(MalvoFreeThreadedHost, CreatesMalvoAndHearsTheCall) {
         }
 }
 
+struct WindowSearch {
+    const std::wstring& text;
+    bool found = false;
+};
+
+BOOL CALLBACK matchWindowText(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    wchar_t title[64]{};
+    GetWindowTextW(window, title, 64);
+    search.found = search.found || search.text == title;
+    return TRUE;
+}
+
+// Whether a window of this thread has the given text, once the messages posted to
+// the thread have been handled.
+bool threadHasWindowTitled(const std::wstring& text) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    WindowSearch search{text};
+    EnumThreadWindows(GetCurrentThreadId(), &matchWindowText, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 // A free-threaded host lets Malvo go while Malvo's OnCallerID is still in the host's
 // handler (on another thread), without or with unadvising first: the handler ends,
-// then Malvo goes, and nothing of it is left.
+// then Malvo goes, and nothing of it is left: not even its form's window, which
+// only the host's thread that made it can destroy.
 class MalvoReleasedInAnEvent : public ::testing::TestWithParam<bool> {};
 
 TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
     const bool unadviseFirst = GetParam();
-    bool held = false, gone = false;
+    bool held = false, gone = false, formLeft = true;
     activex::testing::inMultithreadedApartment(
         [&] {
             ComPtr<IMalvo> malvo;
@@ -302,10 +327,12 @@ TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
             malvo.reset();
             sink->release();
             gone = unloadsWithin(L"" BREVANTEL_OCX, 30s);
+            formLeft = threadHasWindowTitled(L"Malvo");
         },
         180s);
     EXPECT_TRUE(held) << "the call reached the host";
     EXPECT_TRUE(gone) << "Malvo is released";
+    EXPECT_FALSE(formLeft) << "the form's window is destroyed";
 }
 
 INSTANTIATE_TEST_SUITE_P(UnadviseFirstOrNot, MalvoReleasedInAnEvent, ::testing::Bool());
