@@ -5,7 +5,6 @@
 
 #include "activex/com_ptr.h"
 #include "activex/container/dispatch_by_id.h"
-#include "activex/module.h"
 #include "activex/win.h"
 
 #include <string>
@@ -115,9 +114,6 @@ private:
     ControlSite(HWND host, const RECT& rect, Ambients ambients);
     ~ControlSite() = default;
 
-    // Counted in the module: a control in another apartment may let go of it
-    // after the host let go of the control.
-    ModuleObjectCount counted_;
     LONG refs_ = 1;
     HWND host_;
     RECT rect_;

@@ -2,6 +2,7 @@
 // and no names: the container's event sinks and its ambient properties.
 #pragma once
 
+#include "activex/module.h"
 #include "activex/win.h"
 
 namespace activex::container {
@@ -25,6 +26,12 @@ public:
 
 protected:
     ~DispatchById() = default;
+
+private:
+    // Every object of the container counts in the module until its own members
+    // are gone: a control in another apartment may let go of it after the host
+    // let go of the control.
+    ModuleObjectCount counted_;
 };
 
 } // namespace activex::container

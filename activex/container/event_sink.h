@@ -4,7 +4,6 @@
 
 #include "activex/com_ptr.h"
 #include "activex/container/dispatch_by_id.h"
-#include "activex/module.h"
 #include "activex/win.h"
 
 #include <condition_variable>
@@ -60,9 +59,6 @@ private:
         : eventInterface_(eventInterface), handler_(&handler) {}
     ~EventSink() = default;
 
-    // Counted in the module: a control in another apartment may let go of it
-    // after the host let go of the control.
-    ModuleObjectCount counted_;
     LONG refs_ = 1;
     IID eventInterface_;
     std::mutex mutex_;

@@ -274,28 +274,20 @@ TEST(MalvoFreeThreadedHost, CreatesMalvoAndHearsTheCall) {
         }
 }
 
-struct WindowSearch {
-    const std::wstring& text;
-    bool found = false;
-};
-
-BOOL CALLBACK matchWindowText(HWND window, LPARAM param) {
-    auto& search = *reinterpret_cast<WindowSearch*>(param);
-    wchar_t title[64]{};
-    GetWindowTextW(window, title, 64);
-    search.found = search.found || search.text == title;
-    return TRUE;
+BOOL CALLBACK findMalvoForm(HWND window, LPARAM out) {
+    wchar_t text[16]{};
+    GetWindowTextW(window, text, 16);
+    if (std::wstring(text) != L"Malvo")
+        return TRUE;
+    *reinterpret_cast<HWND*>(out) = window;
+    return FALSE;
 }
 
-// Whether a window of this thread has the given text, once the messages posted to
-// the thread have been handled.
-bool threadHasWindowTitled(const std::wstring& text) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&msg);
-    WindowSearch search{text};
-    EnumThreadWindows(GetCurrentThreadId(), &matchWindowText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// Malvo's hidden form window among this thread's windows, if there is one.
+HWND malvoFormOfThisThread() {
+    HWND form = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findMalvoForm, reinterpret_cast<LPARAM>(&form));
+    return form;
 }
 
 // A free-threaded host lets Malvo go while Malvo's OnCallerID is still in the host's
@@ -306,7 +298,7 @@ class MalvoReleasedInAnEvent : public ::testing::TestWithParam<bool> {};
 
 TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
     const bool unadviseFirst = GetParam();
-    bool held = false, gone = false, formLeft = true;
+    bool held = false, gone = false, formGone = false;
     activex::testing::inMultithreadedApartment(
         [&] {
             ComPtr<IMalvo> malvo;
@@ -327,12 +319,13 @@ TEST_P(MalvoReleasedInAnEvent, WhileTheHandlerRunsOnAnotherThread) {
             malvo.reset();
             sink->release();
             gone = unloadsWithin(L"" BREVANTEL_OCX, 30s);
-            formLeft = threadHasWindowTitled(L"Malvo");
+            formGone =
+                hidcontroller::pumpMessagesUntil([] { return !malvoFormOfThisThread(); }, 5s);
         },
         180s);
     EXPECT_TRUE(held) << "the call reached the host";
     EXPECT_TRUE(gone) << "Malvo is released";
-    EXPECT_FALSE(formLeft) << "the form's window is destroyed";
+    EXPECT_TRUE(formGone) << "the form's window is destroyed";
 }
 
 INSTANTIATE_TEST_SUITE_P(UnadviseFirstOrNot, MalvoReleasedInAnEvent, ::testing::Bool());
@@ -363,19 +356,9 @@ TEST_F(MalvoHost, ReleasedInsideItsOnCallerIDGoesOnceTheCallIsRaised) {
     EXPECT_TRUE(unloadsWithin(L"" NORVELLIX1C_OCX, 30s)) << "its component is released";
 }
 
-BOOL CALLBACK findMalvoForm(HWND window, LPARAM out) {
-    wchar_t text[16]{};
-    GetWindowTextW(window, text, 16);
-    if (std::wstring(text) != L"Malvo")
-        return TRUE;
-    *reinterpret_cast<HWND*>(out) = window;
-    return FALSE;
-}
-
 // The embedded component's window: the one child of Malvo's hidden form window.
 HWND embeddedComponentWindow() {
-    HWND form = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), findMalvoForm, reinterpret_cast<LPARAM>(&form));
+    HWND form = malvoFormOfThisThread();
     return form ? GetWindow(form, GW_CHILD) : nullptr;
 }
 
